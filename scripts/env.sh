@@ -1,0 +1,42 @@
+# Sourced by the scripts: the build folder, its Wine prefix, a display.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${VUV_BUILD_DIR:-$root/build}"
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+configure_and_build() {
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" >/dev/null
+  cmake --build "$build" -j "$(nproc)" -- --no-print-directory >/dev/null
+}
+
+# Creates the prefix once; Wine then draws the window captions itself,
+# since no window manager runs on the test display.
+ensure_prefix() {
+  if [ ! -f "$WINEPREFIX/.vuv-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.vuv-ready"
+  fi
+}
+
+# Starts Xvfb on a free display and keeps one wineserver alive.
+start_session() {
+  local n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  echo "$DISPLAY" >"$build/display"
+  wineserver -p
+  trap stop_session EXIT
+}
+
+stop_session() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  rm -f "$build/display"
+}

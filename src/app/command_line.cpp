@@ -1,0 +1,135 @@
+#include "command_line.h"
+
+#include "paths.h"
+#include "state.h"
+
+// Copies length characters and terminates; FALSE when they don't fit.
+static BOOL CopyText(WCHAR* target, int capacity, const WCHAR* source, int length) {
+    if (length < 0 || length >= capacity) return FALSE;
+    CopyMemory(target, source, length * sizeof(WCHAR));
+    target[length] = 0;
+    return TRUE;
+}
+
+// /E: at line[start] (the character after the ':'). Copies the command
+// text, blanks its quotes, and returns where the switch scan resumes;
+// *mark becomes the position after the text's terminator.
+static int ReadCommandText(WCHAR* line, int start, int* mark) {
+    int textStart = start;
+    WCHAR terminator = L' ';
+    if (line[start] == L'"') {
+        line[start] = L' ';
+        textStart = start + 1;
+        terminator = L'"';
+    }
+    int end = textStart;
+    while (line[end] && line[end] != terminator) end++;
+    if (line[end]) {
+        if (terminator == L'"') line[end] = L' ';
+        *mark = end + 1;
+    } else {
+        *mark = end;
+    }
+    PackageHeader& settings = G.RunSettings;
+    if (!CopyText(settings.command, kCommandChars, line + textStart, end - textStart)) settings.command[0] = 0;
+    return line[textStart] ? textStart + 1 : textStart;
+}
+
+// Scans for switches; returns the remainder mark, -1 when none was seen.
+static int ScanSwitches(WCHAR* line) {
+    PackageHeader& settings = G.RunSettings;
+    int mark = -1;
+    int i = 0;
+    while (line[i]) {
+        if (line[i] != L'/') {
+            i++;
+            continue;
+        }
+        WCHAR letter = line[i + 1];
+        if (!letter) break;
+        switch (letter | 0x20) {
+        case L'd': settings.DeleteAfterRun = 1; mark = i + 2; i += 2; break;
+        case L'h': settings.SkipDestinationDialog = 1; mark = i + 2; i += 2; break;
+        case L'n': settings.OpenFolderWhenDone = 0; mark = i + 2; i += 2; break;
+        case L'o': settings.OverwriteAll = 1; mark = i + 2; i += 2; break;
+        case L'e':
+            if (line[i + 2] == L':') {
+                i = ReadCommandText(line, i + 3, &mark);
+            } else {
+                // The character after the E is consumed unexamined.
+                i += line[i + 2] ? 3 : 2;
+            }
+            break;
+        default: i += 2; break;
+        }
+    }
+    return mark;
+}
+
+// Quoted form: pieces between quote characters, empty ones skipped.
+// Returns FALSE when the archive path does not fit.
+static BOOL TakeQuotedPaths(const WCHAR* line, WCHAR* archivePath) {
+    const WCHAR* pieces[3] = {};
+    int lengths[3] = {};
+    int found = 0;
+    const WCHAR* p = line;
+    while (*p && *p != L'"') p++;
+    while (*p && found < 3) {
+        while (*p == L'"') p++;
+        if (!*p) break;
+        const WCHAR* start = p;
+        while (*p && *p != L'"') p++;
+        pieces[found] = start;
+        lengths[found] = (int)(p - start);
+        found++;
+    }
+    if (found == 0) return TRUE;
+    if (!CopyText(archivePath, MAX_PATH, pieces[0], lengths[0])) return FALSE;
+
+    if (found == 3 && pieces[1][0] == L' ') {
+        WCHAR destination[MAX_PATH];
+        // The bare bit test: a missing path passes, an existing file does not.
+        if (CopyText(destination, MAX_PATH, pieces[2], lengths[2]) &&
+            (GetFileAttributesW(destination) & FILE_ATTRIBUTE_DIRECTORY))
+            lstrcpynW(G.RunSettings.destination, destination, kDestinationChars);
+    }
+    return TRUE;
+}
+
+static BOOL TakeArchivePath(const WCHAR* line, int mark, WCHAR* archivePath) {
+    for (const WCHAR* p = line; *p; p++)
+        if (*p == L'"') return TakeQuotedPaths(line, archivePath);
+
+    int length = lstrlenW(line);
+    if (mark < 0) return CopyText(archivePath, MAX_PATH, line, length);
+    if (mark >= length) {
+        int slash = 0;
+        while (line[slash] && line[slash] != L'/') slash++;
+        return CopyText(archivePath, MAX_PATH, line, slash);
+    }
+    const WCHAR* rest = line + mark;
+    while (*rest == L' ') rest++;
+    return CopyText(archivePath, MAX_PATH, rest, lstrlenW(rest));
+}
+
+int ParseCommandLine(const WCHAR* text, WCHAR* archivePath) {
+    WCHAR line[kCommandLineChars];
+    archivePath[0] = 0;
+    if (!CopyText(line, kCommandLineChars, text, lstrlenW(text))) {
+        G.archivePathRefused = TRUE;
+        return 0;
+    }
+
+    int mark = ScanSwitches(line);
+    if (!G.RunSettings.command[0]) G.RunSettings.DeleteAfterRun = 0;
+
+    if (!TakeArchivePath(line, mark, archivePath)) {
+        archivePath[0] = 0;
+        G.archivePathRefused = TRUE;
+        return 0;
+    }
+    TrimTrailingBlanks(archivePath);
+    if (!archivePath[0]) return 1;
+    if (!SearchPathW(nullptr, archivePath, nullptr, 0, nullptr, nullptr)) return 0;
+    return (GetFileAttributesW(archivePath) & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+}

@@ -1,0 +1,3 @@
+#include "driver.h"
+
+void RunExtraction(WCHAR* archivePath) { (void)archivePath; }

@@ -1,0 +1,32 @@
+#include "entry.h"
+
+#include <commctrl.h>
+
+#include "command_line.h"
+#include "driver.h"
+#include "state.h"
+
+// Keeps the program's own folder (a user's Downloads) out of the library
+// search. Older systems lack the call; they go on silently.
+static void HardenLibrarySearch(void) {
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel) return;
+    SetDefaultDllDirectoriesFn setDirectories =
+        (SetDefaultDllDirectoriesFn)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
+}
+
+int RunProgram(const WCHAR* commandLine) {
+    HardenLibrarySearch();
+    InitCommonControls();
+
+    ZeroMemory(G.ArchivePathBuffer, sizeof(G.ArchivePathBuffer));
+    ZeroMemory(&G.RunSettings, sizeof(G.RunSettings));
+    G.RunSettings.OpenFolderWhenDone = 1;
+
+    int exitCode = -1;
+    if (commandLine && commandLine[0]) exitCode = ParseCommandLine(commandLine, G.ArchivePathBuffer);
+    RunExtraction(G.ArchivePathBuffer);
+    return exitCode;
+}

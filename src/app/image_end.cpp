@@ -1,0 +1,34 @@
+#include "image_end.h"
+
+static uint32_t ReadU32(const uint8_t* p) {
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+static uint16_t ReadU16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+
+uint32_t ImageEndFromBytes(const uint8_t* data, size_t count) {
+    enum { kSectionHeader = 40, kMinimumRead = 512, kPeHeaderRoom = 312 };
+    const uint32_t kInitializedData = 0x00000040, kMemRead = 0x40000000;
+
+    if (count > kImageProbeBytes) count = kImageProbeBytes;
+    if (count < kMinimumRead || data[0] != 'M' || data[1] != 'Z') return 0;
+    int32_t peOffset = (int32_t)ReadU32(data + 0x3C);
+    if (peOffset <= 0 || peOffset >= (int32_t)count - kPeHeaderRoom) return 0;
+    if (ReadU32(data + peOffset) != 0x00004550) return 0;
+
+    uint32_t sectionCount = ReadU16(data + peOffset + 6);
+    uint32_t optionalSize = ReadU16(data + peOffset + 20);
+    size_t cursor = (size_t)peOffset + 24 + optionalSize;
+
+    // Counts the readable or initialised sections and stops at the last
+    // header; an image with a section of neither kind never reaches it.
+    uint32_t k = 1;
+    while (k < sectionCount) {
+        if (cursor + 41 > count) return 0;
+        uint32_t characteristics = ReadU32(data + cursor + 36);
+        if (characteristics & (kInitializedData | kMemRead)) k++;
+        cursor += kSectionHeader;
+    }
+    if (k != sectionCount || cursor + kSectionHeader > count) return 0;
+    return ReadU32(data + cursor + 20) + ReadU32(data + cursor + 16);
+}

@@ -1,0 +1,81 @@
+// The one process-wide state record. Every shared value lives here; the
+// comment on each field says who writes it and on which thread.
+#pragma once
+
+#include <windows.h>
+
+#include "../check/crc32_core.h"
+#include "package_header.h"
+
+// Growable list of owned UTF-16 copies; the slot array is one locked block
+// of the global heap, each string a C runtime heap copy.
+struct StringList {
+    WCHAR** entries;  // null while the list is empty
+    WCHAR** cursor;   // last entry handed out by first/next; null = unset
+    int capacity;     // slots in the block
+    int count;        // entries in use
+};
+
+// One overwrite question, built by the notification handler on its stack.
+struct OverwriteQuery {
+    const WCHAR* path;
+    DWORD existingStamp;  // DOS date << 16 | DOS time, local; 0 = unreadable
+    DWORD incomingStamp;
+    ULONGLONG existingSize;
+    ULONGLONG incomingSize;
+};
+
+enum {
+    kTextChars = 128,      // message texts
+    kLongTextChars = 256,  // strings 16 and 18
+    ProgressMessage = 1004,  // lParam: KiB read so far (below WM_USER on purpose)
+};
+
+struct GlobalState {
+    // Run settings: defaults and switches (entry point, parser), then the
+    // header copy and the destination (driver, dialogs). GUI thread writes
+    // before the worker starts; the worker sets OverwriteAll on Yes to All.
+    PackageHeader RunSettings;
+
+    // Archive path buffer: cleared at start, filled by the parser or with the
+    // program's own file name; ArchivePath points at it for the whole run.
+    WCHAR ArchivePathBuffer[MAX_PATH];
+    const WCHAR* ArchivePath;
+    BOOL archivePathRefused;          // parser: the path or the line was too long
+    WCHAR archiveFolder[MAX_PATH];    // driver: folder of ArchivePath, with backslash
+    WCHAR archiveBaseName[MAX_PATH];  // driver: file name without extension
+    BOOL PrivateTempFolder;           // driver: destination is ~<program> in %temp%
+
+    LONG CabinetOffset;  // LocateCabinet; next-cabinet notification sets 0
+
+    // Shared by both threads without locks: AbortCode is one aligned store.
+    volatile LONG AbortCode;  // 0 running, 100 cancelled, -1 error already shown
+    HWND ProgressWindow;      // set once per run by the progress dialog, never cleared
+    HWND ProgressBar;         // control 1004 of the progress dialog (GUI thread)
+    StringList PathList;      // completion candidates, then the extracted-file list
+    StringList ServerList;    // completion popup only
+
+    // Extraction engine, worker thread only.
+    BOOL RedirectOpenToArchive;  // open callback opens ArchivePath while set
+    int ArchiveHandles[2];       // archive descriptors translated by CabinetOffset
+    DWORD BytesReadTotal;        // bytes read by the decoder, never reset
+    WCHAR CurrentOutputPath[MAX_PATH];
+    int CurrentEntryState;   // -1 checking/failed, 0 skipped, 1 to write, else fd
+    DWORD ExpectedFileSize;  // size announced for the current entry
+    BOOL NewerOnly;          // overwrite dialog's Newer button
+    BOOL RunIncomplete;      // an entry's written size differed: extraction failed
+
+    // Destination dialog and completion popup, GUI thread only.
+    int SuppressNextChange;  // next EN_CHANGE of the folder edit is ours
+    const WCHAR* dialogBaseName;
+    HWND CompletionPopup;
+    HWND CompletionEdit;
+    WNDPROC listBoxProc;  // the list box class's own procedure
+    HHOOK keyboardHook;
+
+    // Package CRC check, GUI thread.
+    Crc32Tables CrcTable;
+    uint32_t CrcState;
+};
+
+extern GlobalState G;

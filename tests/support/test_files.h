@@ -1,0 +1,38 @@
+// File and folder helpers for tests that run under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A fresh folder under the temporary folder, removed with its contents by
+// the destructor. path() ends with a backslash.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::vector<unsigned char> ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+// Every file and folder below root (relative names, sorted), to show that a
+// run wrote nothing where it should not.
+std::vector<std::wstring> ListTree(const std::wstring& root);
+
+// Windows path of a file in the build folder (for fixtures made there).
+std::wstring BuildPath(const std::string& relative);
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
