@@ -1,0 +1,80 @@
+#include "package_crc.h"
+
+#include <commctrl.h>
+#include <stdlib.h>
+#include <strsafe.h>
+
+#include "../../res/resource.h"
+#include "../app/file_access.h"
+#include "../app/state.h"
+
+enum {
+    kCrcBlockBytes = 65536,
+    kCrcProgressUnit = 102400,  // one step of the bar: 100 KiB
+};
+
+void Crc32Init(void) {
+    Crc32BuildTables(G.CrcTable);
+    G.CrcState = 0xFFFFFFFFu;
+}
+
+void Crc32Update(const BYTE* bytes, DWORD count) { G.CrcState = Crc32Fold(G.CrcTable, G.CrcState, bytes, count); }
+
+// Keeps the caption-less window drawn: one queued message per block.
+static void HandleOneMessage(HWND dialog) {
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    if (dialog && IsDialogMessageW(dialog, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+static void ShowCrcMismatch(HINSTANCE instance, const WCHAR* archivePath) {
+    WCHAR format[kLongTextChars];
+    WCHAR text[kLongTextChars + MAX_PATH];
+    if (!LoadStringW(instance, IDS_CRC_ERROR, format, ARRAYSIZE(format))) format[0] = 0;
+    // A text cut to the buffer is still worth showing: the box must appear.
+    StringCchPrintfW(text, ARRAYSIZE(text), format, archivePath);
+    MessageBoxW(nullptr, text, L"Warning", MB_ICONERROR | MB_OK);
+}
+
+DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG endValue, LONG headerOffset,
+                      const WCHAR* archivePath) {
+    BYTE* block = (BYTE*)malloc(kCrcBlockBytes);
+    Crc32Init();
+
+    // No procedure of its own: the system's default dialog handling only.
+    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_CRC_PROGRESS), nullptr, nullptr, 0);
+    HWND bar = nullptr;
+    if (dialog) {
+        ShowWindow(dialog, SW_SHOW);
+        UpdateWindow(dialog);
+        bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+        SendMessageW(bar, PBM_SETRANGE32, 0, (endValue - headerOffset) / kCrcProgressUnit);
+    }
+
+    DWORD total = 0;
+    DWORD shownPosition = 0;
+    while (block) {
+        int count = FileRead(archive, block, kCrcBlockBytes);
+        if (count <= 0) break;
+        Crc32Update(block, (DWORD)count);
+        total += (DWORD)count;
+        Sleep(0);
+        DWORD position = total / kCrcProgressUnit;
+        if (bar && position != shownPosition) {
+            PostMessageW(bar, PBM_SETPOS, position, 0);
+            shownPosition = position;
+        }
+        HandleOneMessage(dialog);
+    }
+
+    free(block);
+    if (dialog) DestroyWindow(dialog);
+
+    DWORD computed = ~G.CrcState;
+    G.CrcState = computed;
+    if (expected == 0 || expected == computed) return computed;
+    ShowCrcMismatch(instance, archivePath);
+    return 0;
+}
