@@ -2,32 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <string>
 #include <thread>
 
 #include "import_patch.h"
+#include "launch_fixture.h"
 #include "launch/wow64.h"
-
-// Machine field of a PE file's header: 0x14c for i386, 0x8664 for x86-64.
-static WORD MachineOf(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    BYTE bytes[4096];
-    DWORD read = 0;
-    ReadFile(file, bytes, sizeof(bytes), &read, nullptr);
-    CloseHandle(file);
-    if (read < sizeof(IMAGE_DOS_HEADER)) return 0;
-    LONG ntOffset = ((IMAGE_DOS_HEADER*)bytes)->e_lfanew;
-    if (ntOffset < 0 || ntOffset + sizeof(IMAGE_FILE_HEADER) + 4 > read) return 0;
-    return ((IMAGE_NT_HEADERS32*)(bytes + ntOffset))->FileHeader.Machine;
-}
-
-// The system folder seen by this thread: redirected to the 32-bit one or not.
-static WORD SystemKernelMachine() {
-    wchar_t path[MAX_PATH];
-    GetSystemDirectoryW(path, MAX_PATH);
-    return MachineOf((std::wstring(path) + L"\\kernel32.dll").c_str());
-}
 
 TEST(Wow64, ReportsWow64InThe64BitPrefix) {
     EXPECT_NE(0, Wow64Control(-1));
