@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 #include <stdlib.h>
-#include <strsafe.h>
 
 #include "../../res/resource.h"
 #include "../app/file_access.h"
+#include "../app/messages.h"
 #include "../app/state.h"
 
 enum {
@@ -27,15 +27,6 @@ static void HandleOneMessage(HWND dialog) {
     if (dialog && IsDialogMessageW(dialog, &message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
-}
-
-static void ShowCrcMismatch(HINSTANCE instance, const WCHAR* archivePath) {
-    WCHAR format[kLongTextChars];
-    WCHAR text[kLongTextChars + MAX_PATH];
-    if (!LoadStringW(instance, IDS_CRC_ERROR, format, ARRAYSIZE(format))) format[0] = 0;
-    // A text cut to the buffer is still worth showing: the box must appear.
-    StringCchPrintfW(text, ARRAYSIZE(text), format, archivePath);
-    MessageBoxW(nullptr, text, L"Warning", MB_ICONERROR | MB_OK);
 }
 
 DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG endValue, LONG headerOffset,
@@ -75,6 +66,6 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
     DWORD computed = ~G.CrcState;
     G.CrcState = computed;
     if (expected == 0 || expected == computed) return computed;
-    ShowCrcMismatch(instance, archivePath);
+    ShowFormattedBox(nullptr, IDS_CRC_ERROR, archivePath, L"Warning", MB_ICONERROR | MB_OK);
     return 0;
 }
