@@ -156,8 +156,8 @@ BOOL ExpandDestination(WCHAR* destinationOut, const PackageHeader* header, const
 }
 
 // Offset of the first cabinet signature in bytes[0, count), or -1. The
-// signature is compared in two halves, so the program's image never holds
-// the eight bytes in a row and can't be mistaken for its own cabinet.
+// signature is compared in two halves, so that the program's own image
+// does not hold the eight bytes in a row and is not taken for a cabinet.
 static int FindSignature(const uint8_t* bytes, int count) {
     const uint32_t kCabinetMagic = 0x4643534D;  // "MSCF" little-endian
     for (int i = 0; i + kSignatureBytes <= count; i++) {

@@ -360,3 +360,26 @@ TEST(ApplyPackageHeader, EmptyDestinationKeepsTheCommandLineValue) {
     EXPECT_FALSE(ApplyPackageHeader(&header, kProgram));
     EXPECT_STREQ(L"D:\\from the command line", G.RunSettings.destination);
 }
+
+// Read and applied: "%temp%" with DeleteAfterRun gives the private folder
+// only when the package has a command.
+TEST(ApplyPackageHeader, PrivateFolderNeedsACommand) {
+    const struct {
+        const wchar_t* command;
+        BOOL privateTempFolder;
+        std::wstring destination;
+    } rows[] = {
+        {L"setup.exe", TRUE, TempPath() + L"\\~package.exe"},
+        {L"", FALSE, TempPath()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.command));
+        PackageHeader header = SampleHeader();
+        SetHeaderText(header.command, kCommandChars, row.command);
+        HeaderRead read = ReadHeaderOf(PackageWith(header));
+        ASSERT_EQ(ValidHeader, read.outcome);
+        SetDefaultSettings();
+        EXPECT_EQ(row.privateTempFolder, ApplyPackageHeader(&read.copy, L"Z:\\downloads\\package.exe"));
+        EXPECT_EQ(row.destination, G.RunSettings.destination);
+    }
+}
