@@ -29,8 +29,5 @@ struct Inspection {
 // can't be read at all.
 bool InspectPackage(const std::string& path, Inspection* inspection, std::string* error);
 
-std::string InspectionText(const std::string& path, const Inspection& inspection);
-std::string InspectionJson(const std::string& path, const Inspection& inspection);
-
 // Exit status: 0 sound, 1 not sound or unreadable, 2 usage error.
 int RunInspect(const std::vector<std::string>& args);
