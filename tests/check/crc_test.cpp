@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/file_access.h"
+#include "app/package.h"
 #include "app/package_header.h"
 #include "app/state.h"
 #include "check/package_crc.h"
@@ -174,4 +176,27 @@ TEST(CheckPackageCrc, AChangedByteInTheImageOrTheHeaderGoesUnnoticed) {
         WriteBytes(temp / L"package.exe", package.bytes);
         EXPECT_EQ(crc, CheckFile(temp / L"package.exe", package, crc));
     }
+}
+
+// The package tool's --crc package, read as the driver reads it: header
+// first, then the pass from where the header read has left the file.
+static DWORD CheckAsTheDriverDoes(const std::wstring& path, DWORD* storedCrc = nullptr) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file);
+    PackageHeader header = {};
+    EXPECT_EQ(ValidHeader, ReadPackageHeader(file, &header));
+    LONG headerOffset = (LONG)FileTell(file) - kHeaderSize;
+    LONG size = (LONG)FileSize(file);
+    if (storedCrc) *storedCrc = header.PackageCrc;
+    DWORD result =
+        CheckPackageCrc(file, GetModuleHandleW(nullptr), header.PackageCrc, size + kHeaderSize, headerOffset, path.c_str());
+    CloseHandle(file);
+    return result;
+}
+
+TEST(CheckPackageCrc, APackageToolCrcPackagePasses) {
+    DWORD stored = 0;
+    DWORD result = CheckAsTheDriverDoes(BuildPath("tests/check/crc_package.exe"), &stored);
+    EXPECT_NE(0u, stored);
+    EXPECT_EQ(stored, result);
 }
