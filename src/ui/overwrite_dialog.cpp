@@ -86,8 +86,12 @@ static INT_PTR CALLBACK OverwritePromptProc(HWND dialog, UINT message, WPARAM wP
 }
 
 INT_PTR ShowOverwritePrompt(const OverwriteQuery* query) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OVERWRITE), G.ProgressWindow,
-                           OverwritePromptProc, (LPARAM)query);
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OVERWRITE), G.ProgressWindow,
+                                     OverwritePromptProc, (LPARAM)query);
+    // 0 means the owner is gone (the progress dialog was closed from its
+    // close box while the worker went on): no question was asked, and the
+    // user has cancelled already.
+    return result == 0 ? -1 : result;
 }
 
 // Weekday of a Gregorian date, 0 = Sunday; January and February count as

@@ -12,6 +12,7 @@
 #include "gui_driver.h"
 #include "test_files.h"
 #include "ui/overwrite_dialog.h"
+#include "ui/progress_dialog.h"
 
 namespace {
 
@@ -154,6 +155,19 @@ TEST(OverwritePrompt, LongFileNameIsShownWhole) {
         ClickButton(prompt, IDYES);
     });
     EXPECT_EQ(6, result);
+}
+
+TEST(OverwritePrompt, GoneProgressDialogAnswersCancel) {
+    // The user closed the progress dialog from its close box while the
+    // worker went on to the next file: the owner is gone, no question can
+    // be asked. The system's 0 for a bad owner comes back as Cancel.
+    ASSERT_TRUE(CreateProgressDialog(1024) != nullptr);
+    DestroyWindow(G.ProgressWindow);
+    OverwriteQuery query = SampleQuery();
+    INT_PTR result = 0x7777;
+    std::thread worker([&] { result = ShowOverwritePrompt(&query); });
+    worker.join();
+    EXPECT_EQ(-1, result);
 }
 
 }  // namespace
