@@ -5,8 +5,8 @@
 #include "../../res/resource.h"
 #include "app/state.h"
 
-// Close box, Alt+F4 or Close in the system menu: cancel and close at once.
-// The worker may still run; the driver waits for it after the loop ends.
+// Ends the extraction phase's message loop. The window handle stays in
+// G.ProgressWindow: the worker may still send to it, to no effect.
 static void CloseProgressDialog(HWND dialog) {
     DestroyWindow(dialog);
     PostQuitMessage(0);
@@ -31,6 +31,8 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
         G.AbortCode = 100;
         return TRUE;
     case WM_SYSCOMMAND:
+        // Close box, Alt+F4 or Close in the system menu: cancel and close at
+        // once. The worker may still run; the driver waits for it.
         if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
         G.AbortCode = 100;
         CloseProgressDialog(dialog);

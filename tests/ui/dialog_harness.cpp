@@ -42,6 +42,14 @@ bool PumpMessages() {
 
 }  // namespace
 
+DWORD DosStamp(int year, int month, int day, int hour, int minute, int second) {
+    WORD date = (WORD)(((year - 1980) << 9) | (month << 5) | day);
+    WORD time = (WORD)((hour << 11) | (minute << 5) | (second / 2));
+    return MAKELONG(time, date);
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
 std::string ShotName(const std::string& what) { return what + (JapaneseRun ? "-ja" : "-en"); }
 
 bool RunProgressDialog(LONG archiveSize, const std::function<void(ProgressRun&)>& worker) {

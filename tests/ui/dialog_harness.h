@@ -17,6 +17,12 @@ constexpr bool JapaneseRun = true;
 constexpr bool JapaneseRun = false;
 #endif
 
+// A FAT stamp: DOS date in the high word, DOS time (seconds / 2) in the low.
+DWORD DosStamp(int year, int month, int day, int hour, int minute, int second);
+
+// Shows a template as it is: no control is touched.
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Screenshot names carry the language.
 std::string ShotName(const std::string& what);
 

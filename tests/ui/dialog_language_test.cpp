@@ -25,8 +25,6 @@ TEST(UserInterfaceLanguage, IsTheOneThisRunExpects) {
     EXPECT_STREQ(JapaneseRun ? L"書庫を開けません。" : L"Cannot open arhive.", text);
 }
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
 // Characters of text that font has no glyph for (the '&' of a mnemonic is
 // not drawn).
 std::wstring MissingGlyphs(HFONT font, const std::wstring& text) {

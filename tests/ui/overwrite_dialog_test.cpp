@@ -16,12 +16,6 @@
 
 namespace {
 
-DWORD DosStamp(int year, int month, int day, int hour, int minute, int second) {
-    WORD date = (WORD)(((year - 1980) << 9) | (month << 5) | day);
-    WORD time = (WORD)((hour << 11) | (minute << 5) | (second / 2));
-    return MAKELONG(time, date);
-}
-
 OverwriteQuery SampleQuery() {
     OverwriteQuery query = {};
     query.path = L"C:\\Out\\app.dll";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../../res/resource.h"
+#include "dialog_harness.h"
 #include "gui_driver.h"
 #include "test_files.h"
 #include "ui/theme.h"
@@ -22,8 +23,6 @@ TEST(ApplyDialogTheme, NeverLoadsTheThemeLibrary) {
 
 typedef BOOL(WINAPI* IsThemeDialogTextureEnabledFn)(HWND);
 typedef HRESULT(WINAPI* EnableThemeDialogTextureFn)(HWND, DWORD);
-
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
 TEST(ApplyDialogTheme, GivesTheTabTextureWhenTheLibraryIsLoaded) {
     // Loaded here as the common controls would load it.
