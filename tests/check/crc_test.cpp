@@ -1,16 +1,21 @@
 // The package CRC pass: the CRC-32 itself, and which bytes of a package it covers.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/file_access.h"
+#include "app/image_end.h"
 #include "app/package.h"
 #include "app/package_header.h"
 #include "app/state.h"
 #include "check/package_crc.h"
+#include "answer_box.h"
+#include "import_patch.h"
 #include "test_files.h"
 
 // Bit by bit, straight from the definition: no tables.
@@ -199,4 +204,148 @@ TEST(CheckPackageCrc, APackageToolCrcPackagePasses) {
     DWORD result = CheckAsTheDriverDoes(BuildPath("tests/check/crc_package.exe"), &stored);
     EXPECT_NE(0u, stored);
     EXPECT_EQ(stored, result);
+}
+
+// What the pass tells its progress bar, seen through counting stand-ins for
+// PostMessageW and SendMessageW.
+static BOOL(WINAPI* realPostMessageW)(HWND, UINT, WPARAM, LPARAM);
+static LRESULT(WINAPI* realSendMessageW)(HWND, UINT, WPARAM, LPARAM);
+static std::vector<WPARAM> postedPositions;
+static std::vector<LPARAM> sentRanges;
+static bool dialogVisibleWhilePosting = true;
+
+static BOOL WINAPI RecordingPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETPOS) {
+        postedPositions.push_back(wParam);
+        dialogVisibleWhilePosting = dialogVisibleWhilePosting && IsWindowVisible(GetParent(window));
+    }
+    return realPostMessageW(window, message, wParam, lParam);
+}
+
+static LRESULT WINAPI RecordingSendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETRANGE32) sentRanges.push_back(lParam);
+    return realSendMessageW(window, message, wParam, lParam);
+}
+
+static BOOL CALLBACK CountDialog(HWND window, LPARAM count) {
+    WCHAR name[16] = L"";
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    if (!lstrcmpW(name, L"#32770")) ++*(int*)count;
+    return TRUE;
+}
+
+static int DialogsOfThisThread() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountDialog, (LPARAM)&count);
+    return count;
+}
+
+TEST(CheckPackageCrc, PostsEachProgressPositionOnceAndClosesItsWindow) {
+    HMODULE user = GetModuleHandleW(L"user32");
+    realPostMessageW = (decltype(realPostMessageW))(void*)GetProcAddress(user, "PostMessageW");
+    realSendMessageW = (decltype(realSendMessageW))(void*)GetProcAddress(user, "SendMessageW");
+    ASSERT_GT(PatchImports((void*)realPostMessageW, (void*)RecordingPostMessageW), 0);
+    ASSERT_GT(PatchImports((void*)realSendMessageW, (void*)RecordingSendMessageW), 0);
+    struct Row {
+        size_t cabinetBytes;
+        LPARAM range;  // (end value - header offset) / 102400
+        size_t lastPosition;
+    } rows[] = {
+        {1000000, (2048 + kHeaderSize + 1000000 + kHeaderSize) / 102400, 1000000 / 102400},
+        {50000, 0, 0},
+        {102400, 1, 1},
+    };
+    TempFolder temp;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.cabinetBytes);
+        postedPositions.clear();
+        sentRanges.clear();
+        PackageFile package = MakePackage(2048, row.cabinetBytes, 0);
+        WriteBytes(temp / L"package.exe", package.bytes);
+
+        CheckFile(temp / L"package.exe", package, 0);
+
+        ASSERT_EQ(1u, sentRanges.size());
+        EXPECT_EQ(row.range, sentRanges[0]);
+        std::vector<WPARAM> everyStep;
+        for (size_t position = 1; position <= row.lastPosition; position++) everyStep.push_back(position);
+        EXPECT_EQ(everyStep, postedPositions);
+        EXPECT_TRUE(dialogVisibleWhilePosting);
+        EXPECT_EQ(0, DialogsOfThisThread());
+    }
+}
+
+// The tool's package with data appended behind its cabinet, its stored CRC
+// made to cover that data too (as a package that carries extra data would).
+static std::vector<unsigned char> ToolPackageWithAppendedData(size_t* headerOffset, size_t* appendedOffset) {
+    std::vector<unsigned char> bytes = ReadBytes(BuildPath("tests/check/crc_package.exe"));
+    *headerOffset = ImageEndFromBytes(bytes.data(), bytes.size());
+    *appendedOffset = bytes.size();
+    std::vector<unsigned char> appended = RandomBytes(5000, 5);
+    bytes.insert(bytes.end(), appended.begin(), appended.end());
+    uint32_t crc = ReferenceCrc(bytes, *headerOffset + kHeaderSize);
+    memcpy(&bytes[*headerOffset + offsetof(PackageHeader, PackageCrc)], &crc, sizeof(crc));
+    return bytes;
+}
+
+// One changed byte behind the header, in the cabinet or in the data behind
+// it, or a byte more: the warning, then 0. The image and the header are not
+// covered.
+TEST(CheckPackageCrc, AChangeBehindTheHeaderIsReportedAndReturnsZero) {
+    size_t headerOffset = 0, appendedOffset = 0;
+    std::vector<unsigned char> original = ToolPackageWithAppendedData(&headerOffset, &appendedOffset);
+    ASSERT_GT(headerOffset, 0u);
+    size_t cabinetOffset = headerOffset + kHeaderSize;
+    struct Row {
+        const char* name;
+        std::function<void(std::vector<unsigned char>&)> change;
+        bool fails;
+    } rows[] = {
+        {"unchanged", [](std::vector<unsigned char>&) {}, false},
+        {"cabinet signature", [&](std::vector<unsigned char>& bytes) { bytes[cabinetOffset] ^= 0x01; }, true},
+        {"inside the cabinet", [&](std::vector<unsigned char>& bytes) { bytes[appendedOffset - 1000] ^= 0x40; }, true},
+        {"appended data", [&](std::vector<unsigned char>& bytes) { bytes[appendedOffset + 17] ^= 0x80; }, true},
+        {"last byte", [](std::vector<unsigned char>& bytes) { bytes.back() ^= 0x01; }, true},
+        {"one byte more", [](std::vector<unsigned char>& bytes) { bytes.push_back(0); }, true},
+        {"image", [](std::vector<unsigned char>& bytes) { bytes[1000] ^= 0x01; }, false},
+        {"header command", [&](std::vector<unsigned char>& bytes) {
+             bytes[headerOffset + offsetof(PackageHeader, command)] = 'R';
+         }, false},
+    };
+    TempFolder temp;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<unsigned char> bytes = original;
+        row.change(bytes);
+        std::wstring path = temp / L"changed.exe";
+        WriteBytes(path, bytes);
+        if (!row.fails) {
+            DWORD stored = 0;
+            DWORD result = CheckAsTheDriverDoes(path, &stored);
+            EXPECT_EQ(stored, result);
+            continue;
+        }
+        DWORD result = 1;
+        AnsweredBox box = AnswerBoxDuring(L"Warning", [&] { result = CheckAsTheDriverDoes(path); });
+        EXPECT_EQ(0u, result);
+        EXPECT_TRUE(box.shown);
+        EXPECT_EQ(L"CRC check error!", box.text);
+    }
+}
+
+TEST(CheckPackageCrc, AFailedReadEndsThePassAsAMismatch) {
+    TempFolder temp;
+    PackageFile package = MakePackage(2048, 300000, 0);
+    WriteBytes(temp / L"package.exe", package.bytes);
+    // Open for writing only: every read fails.
+    HANDLE file = CreateFileW((temp / L"package.exe").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD result = 1;
+    AnsweredBox box = AnswerBoxDuring(L"Warning", [&] {
+        result = CheckPackageCrc(file, GetModuleHandleW(nullptr), ReferenceCrc(package.bytes, package.CoveredFrom()),
+                                 (LONG)package.bytes.size() + kHeaderSize, (LONG)package.headerOffset, L"package.exe");
+    });
+    CloseHandle(file);
+    EXPECT_EQ(0u, result);
+    EXPECT_TRUE(box.shown);
 }

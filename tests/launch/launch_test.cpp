@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "answer_box.h"
 #include "app/state.h"
 #include "import_patch.h"
 #include "launch/launcher.h"
@@ -358,4 +359,29 @@ TEST_F(Launch, X64PackageInstallsInfThroughTheNativeSystemFolder) {
         EXPECT_EQ(row.nativeFolder, native);
         EXPECT_EQ(!row.nativeFolder, wow64);
     }
+}
+
+// Not an ".exe" followed by a blank or the end: the whole text is the file.
+// run.exe beside it is not run; the shell reports the missing file itself
+// (Wine: "File not found.").
+TEST_F(Launch, RunExecIsAFileOfItsOwn) {
+    PlaceHelper(temp / L"run.exe");
+
+    AnsweredBox box = AnswerBoxDuring(L"", [&] { LaunchCommand(L"run.exec", temp.path().c_str(), FALSE); });
+
+    EXPECT_TRUE(box.shown);
+    EXPECT_FALSE(ReadHelperRecord(record).present);
+}
+
+// ".inf" must end the command: with parameters it goes to the shell as one
+// file name, which it can't find, and the setup library is not started.
+TEST_F(Launch, InfWithParametersIsNotInstalled) {
+    RecordProcessStarts();
+    WriteInfScript(temp / L"setup.inf", "01,copied", "payload.txt");
+
+    AnsweredBox box = AnswerBoxDuring(L"", [&] { LaunchCommand(L"setup.inf /q", temp.path().c_str(), FALSE); });
+
+    EXPECT_TRUE(box.shown);
+    EXPECT_TRUE(startedPrograms.empty());
+    EXPECT_FALSE(FileExists(temp / L"copied\\payload.txt"));
 }
