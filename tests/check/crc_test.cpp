@@ -212,11 +212,15 @@ static BOOL(WINAPI* realPostMessageW)(HWND, UINT, WPARAM, LPARAM);
 static LRESULT(WINAPI* realSendMessageW)(HWND, UINT, WPARAM, LPARAM);
 static std::vector<WPARAM> postedPositions;
 static std::vector<LPARAM> sentRanges;
+static int barWidth;
 static bool dialogVisibleWhilePosting = true;
 
 static BOOL WINAPI RecordingPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == PBM_SETPOS) {
         postedPositions.push_back(wParam);
+        RECT client = {};
+        GetClientRect(window, &client);
+        barWidth = client.right;
         dialogVisibleWhilePosting = dialogVisibleWhilePosting && IsWindowVisible(GetParent(window));
     }
     return realPostMessageW(window, message, wParam, lParam);
@@ -240,39 +244,40 @@ static int DialogsOfThisThread() {
     return count;
 }
 
-TEST(CheckPackageCrc, PostsEachProgressPositionOnceAndClosesItsWindow) {
+// The bar's range is in 100 KiB steps; a step is posted when it moves the
+// filled part of the bar by a pixel, so every step whose pixel differs from
+// the one before is posted, once, and no other.
+TEST(CheckPackageCrc, PostsTheProgressStepsThatShowAndClosesItsWindow) {
     HMODULE user = GetModuleHandleW(L"user32");
     realPostMessageW = (decltype(realPostMessageW))(void*)GetProcAddress(user, "PostMessageW");
     realSendMessageW = (decltype(realSendMessageW))(void*)GetProcAddress(user, "SendMessageW");
     ASSERT_GT(PatchImports((void*)realPostMessageW, (void*)RecordingPostMessageW), 0);
     ASSERT_GT(PatchImports((void*)realSendMessageW, (void*)RecordingSendMessageW), 0);
-    struct Row {
-        size_t cabinetBytes;
-        LPARAM range;  // (end value - header offset) / 102400
-        size_t lastPosition;
-    } rows[] = {
-        {1000000, (2048 + kHeaderSize + 1000000 + kHeaderSize) / 102400, 1000000 / 102400},
-        {50000, 0, 0},
-        {102400, 1, 1},
-    };
+    const size_t image = 2048;
     TempFolder temp;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.cabinetBytes);
+    for (size_t cabinetBytes : {(size_t)1000000, (size_t)50000, (size_t)102400, (size_t)30000000}) {
+        SCOPED_TRACE(cabinetBytes);
         postedPositions.clear();
         sentRanges.clear();
-        PackageFile package = MakePackage(2048, row.cabinetBytes, 0);
+        PackageFile package = MakePackage(image, cabinetBytes, 0);
         WriteBytes(temp / L"package.exe", package.bytes);
 
         CheckFile(temp / L"package.exe", package, 0);
 
+        // End value = file size + 996, header offset = image size.
+        LPARAM range = (LPARAM)(package.bytes.size() + kHeaderSize - image) / 102400;
         ASSERT_EQ(1u, sentRanges.size());
-        EXPECT_EQ(row.range, sentRanges[0]);
-        std::vector<WPARAM> everyStep;
-        for (size_t position = 1; position <= row.lastPosition; position++) everyStep.push_back(position);
-        EXPECT_EQ(everyStep, postedPositions);
+        EXPECT_EQ(range, sentRanges[0]);
+        std::vector<WPARAM> expected;
+        for (size_t step = 1; step <= cabinetBytes / 102400; step++)
+            if (MulDiv((int)step, barWidth, range) != MulDiv((int)step - 1, barWidth, range)) expected.push_back(step);
+        EXPECT_EQ(expected, postedPositions);
         EXPECT_TRUE(dialogVisibleWhilePosting);
         EXPECT_EQ(0, DialogsOfThisThread());
     }
+    // Wide enough to show each step of a 1 MB package, too narrow for all of 30 MB.
+    EXPECT_GT(barWidth, 10);
+    EXPECT_LT(barWidth, 30000000 / 102400);
 }
 
 // The tool's package with data appended behind its cabinet, its stored CRC
