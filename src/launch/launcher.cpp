@@ -16,6 +16,7 @@ enum {
 static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 %s";
 
 WCHAR* SplitParameters(WCHAR* command) {
+    // "| 0x20" folds the case of ASCII letters only.
     for (WCHAR* p = command; *p; p++) {
         if (p[0] != L'.' || (p[1] | 0x20) != L'e' || (p[2] | 0x20) != L'x' || (p[3] | 0x20) != L'e') continue;
         if (p[4] == 0) return p + 4;
