@@ -3,13 +3,13 @@
 #include <stdlib.h>
 
 #include "check/package_crc.h"
-#include "extract/names.h"
+#include "extract/output_path.h"
 #include "launch/launcher.h"
 #include "launch/wow64.h"
 #include "messages.h"
 #include "package.h"
 #include "paths.h"
-#include "resource.h"
+#include "../../res/resource.h"
 #include "state.h"
 #include "string_list.h"
 #include "extraction_phase.h"
@@ -40,9 +40,9 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
         LONGLONG headerEnd = FileTell(file);
         G.PrivateTempFolder = ApplyPackageHeader(headerCopy, archivePath);
         if (G.RunSettings.PackageCrc) {
-            DWORD endValue = (DWORD)(FileSize(file) + kHeaderSize);
+            LONG endValue = (LONG)(FileSize(file) + kHeaderSize);
             DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
-                                        (DWORD)(headerEnd - kHeaderSize), archivePath);
+                                        (LONG)(headerEnd - kHeaderSize), archivePath);
             if (crc == 0 && G.RunSettings.command[0]) goto endQuietly;
             FileSeek(file, 0, 0, FILE_BEGIN);
         }
