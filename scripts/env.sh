@@ -31,7 +31,7 @@ start_session() {
   export DISPLAY=":$n"
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   echo "$DISPLAY" >"$build/display"
-  wineserver -p
+  wineserver -p 2>/dev/null || true  # one may already serve this prefix
   trap stop_session EXIT
 }
 
