@@ -1,7 +1,6 @@
 #include "cabinet_library.h"
 
 #include "app/state.h"
-#include "messages.h"
 
 // Never by bare name: a cabinet.dll planted beside a downloaded package
 // must not be the one that runs.

@@ -6,8 +6,8 @@
 
 #include "../../res/resource.h"
 #include "app/file_access.h"
+#include "app/messages.h"
 #include "app/state.h"
-#include "messages.h"
 #include "throttle.h"
 
 void* DIAMONDAPI DecoderAlloc(ULONG count) { return malloc(count); }
@@ -49,7 +49,7 @@ UINT DIAMONDAPI DecoderWrite(INT_PTR descriptor, void* buffer, UINT count) {
     // came meanwhile needs no box.
     if (G.AbortCode == 0) {
         G.AbortCode = -1;
-        ShowStringBox(G.ProgressWindow, IDS_CANNOT_CREATE_FILE, MB_ICONERROR, nullptr);
+        ShowStringBox(G.ProgressWindow, IDS_CANNOT_CREATE_FILE, MB_ICONERROR);
     }
     return (UINT)-1;
 }

@@ -3,10 +3,10 @@
 #include <io.h>
 
 #include "../../res/resource.h"
+#include "app/messages.h"
 #include "app/state.h"
 #include "app/string_list.h"
 #include "decoder.h"
-#include "messages.h"
 #include "names.h"
 #include "output_path.h"
 #include "throttle.h"
@@ -141,7 +141,7 @@ static INT_PTR CloseFileEntry(const FDINOTIFICATION* entry) {
 static INT_PTR RefuseNextCabinet(void) {
     if (G.AbortCode) return -1;
     G.AbortCode = -1;
-    ShowStringBox(G.ProgressWindow, IDS_UNSUPPORTED_FORMAT, MB_ICONERROR, nullptr);
+    ShowStringBox(G.ProgressWindow, IDS_UNSUPPORTED_FORMAT, MB_ICONERROR);
     return -1;
 }
 

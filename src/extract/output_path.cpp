@@ -3,8 +3,8 @@
 #include <wchar.h>
 
 #include "app/paths.h"
+#include "app/messages.h"
 #include "app/state.h"
-#include "messages.h"
 #include "../../res/resource.h"
 
 // Walks the levels of path from the drive root or the share on, creating
@@ -62,7 +62,7 @@ int BuildOutputPath(const WCHAR* destination, WCHAR* name, WCHAR* out) {
     TrimTrailingBlanks(name);
     int destinationLength = lstrlenW(destination);
     if (!name[0] || wcspbrk(name, L":*?\"<>|") || destinationLength + lstrlenW(name) >= MAX_PATH) {
-        ShowStringBox(nullptr, IDS_INVALID_FILENAME_SKIPPED, MB_ICONWARNING, name);
+        ShowFormattedBox(nullptr, IDS_INVALID_FILENAME_SKIPPED, name, kCaption, MB_ICONWARNING);
         return 0;
     }
 
@@ -77,7 +77,7 @@ int BuildOutputPath(const WCHAR* destination, WCHAR* name, WCHAR* out) {
     lstrcpynW(out + destinationLength, name, folderLength + 1);
     if (!CreateOutputFolder(out)) {
         G.AbortCode = -1;
-        ShowStringBox(nullptr, IDS_CANNOT_CREATE_FOLDER, MB_ICONERROR, nullptr);
+        ShowStringBox(nullptr, IDS_CANNOT_CREATE_FOLDER, MB_ICONERROR);
         return -1;
     }
     if (!lastSlash[1]) return 0;
