@@ -2,13 +2,19 @@
 
 #include <io.h>
 
-// Everything starts zero except the free descriptor slots and the seams.
-GlobalState G = [] {
-    GlobalState state = {};
-    state.ArchiveHandles[0] = -1;
-    state.ArchiveHandles[1] = -1;
-    state.OutputDescriptor = -1;
-    state.ReadClock = GetTickCount;
-    state.LowLevelWrite = _write;
-    return state;
-}();
+// Zero-filled at load: a constant initializer would put the whole record,
+// buffers and tables included, into the program file.
+GlobalState G;
+
+// The fields that do not start at zero: the free descriptor slots and the
+// seams. Set before anything runs.
+static bool SetStateDefaults(void) {
+    G.ArchiveHandles[0] = -1;
+    G.ArchiveHandles[1] = -1;
+    G.OutputDescriptor = -1;
+    G.ReadClock = GetTickCount;
+    G.LowLevelWrite = _write;
+    return true;
+}
+
+static bool stateDefaultsSet = SetStateDefaults();
