@@ -1,0 +1,17 @@
+// Message boxes with texts from the string table. Every box of the program
+// goes through here, so captions and buffer sizes are decided once.
+#pragma once
+
+#include <windows.h>
+
+extern const WCHAR kCaption[];  // "VUV-UZU"
+
+// Loads string id into text (capacity characters); an empty string when
+// the resource is missing.
+void LoadText(UINT id, WCHAR* text, int capacity);
+
+// Shows string id under caption "VUV-UZU"; returns the box's answer.
+int ShowStringBox(HWND owner, UINT id, UINT style);
+
+// Shows string id with its one "%s" filled by argument (cut to fit).
+int ShowFormattedBox(HWND owner, UINT id, const WCHAR* argument, const WCHAR* caption, UINT style);
