@@ -104,6 +104,8 @@ void UpdateCompletion(HWND edit, const WCHAR* text) {
     HFONT font = (HFONT)SendMessageW(edit, WM_GETFONT, 0, 0);
     OpenCompletionPopup(&popupRect, font);
     FillCompletionPopup(&popupRect);
+    // Shown once filled and sized, and without taking the activation.
+    if (G.CompletionPopup && !IsWindowVisible(G.CompletionPopup)) ShowWindow(G.CompletionPopup, SW_SHOWNA);
 }
 
 BOOL CloseCompletionPopup(void) {
@@ -117,14 +119,20 @@ BOOL CloseCompletionPopup(void) {
     return closed;
 }
 
+// The popup floats over the dialog at screen coordinates. It is a topmost
+// tool window owned by the dialog rather than a child of the desktop:
+// Wine's window server moves an exposed dialog above a desktop child that
+// overlaps it, which hid the part of the list over the dialog and sent
+// clicks there to the dialog. It never takes the activation, which would
+// close it.
 void OpenCompletionPopup(const RECT* rectangle, HFONT font) {
     if (G.CompletionPopup) return;
     HWND popup = CreateWindowExW(
-        WS_EX_TOOLWINDOW | WS_EX_APPWINDOW, L"LISTBOX", L"",
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_THICKFRAME |
+        WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"LISTBOX", L"",
+        WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_THICKFRAME |
             LBS_WANTKEYBOARDINPUT | LBS_HASSTRINGS,
         rectangle->left, rectangle->top, rectangle->right - rectangle->left, rectangle->bottom - rectangle->top,
-        GetDesktopWindow(), (HMENU)(INT_PTR)kPopupId, GetModuleHandleW(nullptr), nullptr);
+        GetParent(G.CompletionEdit), nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!popup) return;
     G.CompletionPopup = popup;
     SendMessageW(popup, WM_SETFONT, (WPARAM)font, FALSE);
@@ -257,6 +265,8 @@ LRESULT CALLBACK CompletionPopupProc(HWND popup, UINT message, WPARAM wParam, LP
             G.keyboardHook = nullptr;
         }
         break;
+    case WM_MOUSEACTIVATE:  // a click must not take the activation from the dialog
+        return MA_NOACTIVATE;
     case WM_MOUSEMOVE: {
         LRESULT item = SendMessageW(popup, LB_ITEMFROMPOINT, 0, lParam);
         if (HIWORD(item) == 0) SendMessageW(popup, LB_SETCURSEL, LOWORD(item), 0);

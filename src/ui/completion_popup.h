@@ -1,5 +1,5 @@
 // The folder-name completion popup of the destination dialog: a list box
-// floating under the folder edit as a child of the desktop window, walked
+// floating under the folder edit, owned by the dialog, walked
 // with keys through a thread keyboard hook while the focus stays in the
 // edit. GUI thread only; the state is CompletionPopup, CompletionEdit,
 // listBoxProc, keyboardHook, SuppressNextChange, PathList and ServerList.
@@ -8,9 +8,8 @@
 #include "app/state.h"
 
 enum {
-    kPopupRows = 16,   // rows shown before the list scrolls
-    kRowHeight = 16,   // pixels reckoned per row
-    kPopupId = 1000,   // control id of the list box
+    kPopupRows = 16,  // rows shown before the list scrolls
+    kRowHeight = 16,  // pixels reckoned per row
 };
 
 // For every change of the folder edit that leaves a non-empty text and is
@@ -27,8 +26,9 @@ BOOL CloseCompletionPopup(void);
 // offers nothing. Candidates can be longer than MAX_PATH - 1 characters.
 int CollectFolderCandidates(const WCHAR* text);
 
-// Creates the popup at rectangle (screen coordinates) unless one exists,
-// installs the keyboard hook and unchecks box 1012 of the edit's dialog.
+// Creates the popup, hidden, at rectangle (screen coordinates) unless one
+// exists, installs the keyboard hook and unchecks box 1012 of the edit's
+// dialog. UpdateCompletion shows it once it is filled.
 void OpenCompletionPopup(const RECT* rectangle, HFONT font);
 
 // Refills the popup from PathList and sizes it to the rectangle (at least

@@ -161,6 +161,11 @@ INT_PTR CALLBACK DestinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) != 0) CloseCompletionPopup();
         return FALSE;
+    case WM_SIZE:
+        // Without a window manager Wine minimises the dialog and leaves it
+        // active, so no WM_ACTIVATE reports the minimising.
+        if (wParam == SIZE_MINIMIZED) CloseCompletionPopup();
+        return FALSE;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_NCLBUTTONDOWN:

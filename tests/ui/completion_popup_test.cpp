@@ -116,7 +116,7 @@ protected:
     HWND box = nullptr;
 };
 
-TEST_F(CompletionPopup, OpensUnderTheEditAsAListBoxOfTheDesktopAndClearsTheBox) {
+TEST_F(CompletionPopup, OpensUnderTheEditAsAListBoxOwnedByTheDialogAndClearsTheBox) {
     MakeFolders(dir, L"a", 3);
     CheckDlgButton(host, 1012, BST_CHECKED);
     Type(dir / L"a");
@@ -125,17 +125,19 @@ TEST_F(CompletionPopup, OpensUnderTheEditAsAListBoxOfTheDesktopAndClearsTheBox) 
     ASSERT_NE(nullptr, popup);
     EXPECT_TRUE(IsWindowVisible(popup));
     EXPECT_EQ(GetDesktopWindow(), GetAncestor(popup, GA_PARENT));
+    EXPECT_EQ(host, GetWindow(popup, GW_OWNER));
     WCHAR className[32];
     GetClassNameW(popup, className, 32);
     EXPECT_EQ(0, lstrcmpiW(L"ListBox", className));
-    EXPECT_EQ(1000, GetDlgCtrlID(popup));
     LONG style = GetWindowLongW(popup, GWL_STYLE);
-    LONG wanted = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_THICKFRAME |
+    LONG wanted = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_THICKFRAME |
                   LBS_WANTKEYBOARDINPUT | LBS_HASSTRINGS;
     EXPECT_EQ(wanted, style & wanted);
     EXPECT_EQ(0, style & (LBS_SORT | LBS_NOTIFY));
-    EXPECT_EQ(WS_EX_TOOLWINDOW | WS_EX_APPWINDOW,
-              GetWindowLongW(popup, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW));
+    LONG extended = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    EXPECT_EQ(extended, GetWindowLongW(popup, GWL_EXSTYLE) & extended);
+    // It did not take the activation from the dialog.
+    EXPECT_EQ(host, GetActiveWindow());
     EXPECT_EQ(SendMessageW(edit, WM_GETFONT, 0, 0), SendMessageW(popup, WM_GETFONT, 0, 0));
 
     RECT editRect, popupRect;
