@@ -11,14 +11,25 @@ configure_and_build() {
 }
 
 # Creates the prefix once; Wine then draws the window captions itself,
-# since no window manager runs on the test display.
+# since no window manager runs on the test display. This Wine build does not
+# find its own fonts: Marlett, which draws the caption buttons, is linked
+# into the prefix. Tahoma stays out on purpose: both languages share the
+# prefix, and Wine rewrites its code-page font substitutes whenever a
+# process of the other language starts, so a Japanese process may briefly
+# see "MS Shell Dlg" as Tahoma, which has no Japanese glyphs; without Tahoma
+# the fallback follows the process's own language. The Japanese dialog font
+# maps to the installed IPA P Gothic. A new marker name redoes older
+# prefixes.
 ensure_prefix() {
-  if [ ! -f "$WINEPREFIX/.vuv-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.vuv-ready-2" ]; then
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    LC_ALL=C.UTF-8 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.vuv-ready"
+    touch "$WINEPREFIX/.vuv-ready-2"
   fi
 }
 
@@ -31,7 +42,7 @@ start_session() {
   export DISPLAY=":$n"
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   echo "$DISPLAY" >"$build/display"
-  wineserver -p
+  wineserver -p 2>/dev/null || true  # one may already serve this prefix
   trap stop_session EXIT
 }
 

@@ -1,6 +1,5 @@
 #include "command_line.h"
 
-#include "paths.h"
 #include "state.h"
 
 // Copies length characters and terminates; FALSE when they don't fit.
@@ -9,6 +8,13 @@ static BOOL CopyText(WCHAR* target, int capacity, const WCHAR* source, int lengt
     CopyMemory(target, source, length * sizeof(WCHAR));
     target[length] = 0;
     return TRUE;
+}
+
+// Trailing blanks are not part of the path, so they don't count against
+// its length.
+static BOOL CopyArchivePath(WCHAR* archivePath, const WCHAR* source, int length) {
+    while (length > 0 && source[length - 1] == L' ') length--;
+    return CopyText(archivePath, MAX_PATH, source, length);
 }
 
 // /E: at line[start] (the character after the ':'). Copies the command
@@ -84,7 +90,7 @@ static BOOL TakeQuotedPaths(const WCHAR* line, WCHAR* archivePath) {
         found++;
     }
     if (found == 0) return TRUE;
-    if (!CopyText(archivePath, MAX_PATH, pieces[0], lengths[0])) return FALSE;
+    if (!CopyArchivePath(archivePath, pieces[0], lengths[0])) return FALSE;
 
     if (found == 3 && pieces[1][0] == L' ') {
         WCHAR destination[MAX_PATH];
@@ -101,15 +107,15 @@ static BOOL TakeArchivePath(const WCHAR* line, int mark, WCHAR* archivePath) {
         if (*p == L'"') return TakeQuotedPaths(line, archivePath);
 
     int length = lstrlenW(line);
-    if (mark < 0) return CopyText(archivePath, MAX_PATH, line, length);
+    if (mark < 0) return CopyArchivePath(archivePath, line, length);
     if (mark >= length) {
         int slash = 0;
         while (line[slash] && line[slash] != L'/') slash++;
-        return CopyText(archivePath, MAX_PATH, line, slash);
+        return CopyArchivePath(archivePath, line, slash);
     }
     const WCHAR* rest = line + mark;
     while (*rest == L' ') rest++;
-    return CopyText(archivePath, MAX_PATH, rest, lstrlenW(rest));
+    return CopyArchivePath(archivePath, rest, lstrlenW(rest));
 }
 
 int ParseCommandLine(const WCHAR* text, WCHAR* archivePath) {
@@ -128,7 +134,6 @@ int ParseCommandLine(const WCHAR* text, WCHAR* archivePath) {
         G.archivePathRefused = TRUE;
         return 0;
     }
-    TrimTrailingBlanks(archivePath);
     if (!archivePath[0]) return 1;
     if (!SearchPathW(nullptr, archivePath, nullptr, 0, nullptr, nullptr)) return 0;
     return (GetFileAttributesW(archivePath) & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;

@@ -10,9 +10,9 @@ enum { kCommandLineChars = 512 };
 // archive that exists) or 0 (archive missing, a folder, or refused).
 //
 // Over-long input is refused, never cut, since a cut path or command
-// could name a different file: a line of kCommandLineChars or more and
-// an archive path of MAX_PATH or more give 0 and set
-// G.archivePathRefused, so the run reports that the archive can't be
-// opened; a destination of MAX_PATH or more is not taken; an /E: command
-// of kCommandChars or more leaves the command empty.
+// could name a different file: a line of kCommandLineChars or more and an
+// archive path of MAX_PATH or more (trailing blanks not counted) give 0
+// and set G.archivePathRefused, so the run reports that the archive can't
+// be opened; a destination of MAX_PATH or more is not taken; an /E:
+// command of kCommandChars or more leaves the command empty.
 int ParseCommandLine(const WCHAR* text, WCHAR* archivePath);

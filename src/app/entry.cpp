@@ -17,13 +17,16 @@ static void HardenLibrarySearch(void) {
     if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
 }
 
-int RunProgram(const WCHAR* commandLine) {
-    HardenLibrarySearch();
-    InitCommonControls();
-
+void SetDefaultSettings(void) {
     ZeroMemory(G.ArchivePathBuffer, sizeof(G.ArchivePathBuffer));
     ZeroMemory(&G.RunSettings, sizeof(G.RunSettings));
     G.RunSettings.OpenFolderWhenDone = 1;
+}
+
+int RunProgram(const WCHAR* commandLine) {
+    HardenLibrarySearch();
+    InitCommonControls();
+    SetDefaultSettings();
 
     int exitCode = -1;
     if (commandLine && commandLine[0]) exitCode = ParseCommandLine(commandLine, G.ArchivePathBuffer);

@@ -21,13 +21,17 @@ uint32_t ImageEndFromBytes(const uint8_t* data, size_t count) {
     size_t cursor = (size_t)peOffset + 24 + optionalSize;
 
     // Counts the readable or initialised sections and stops at the last
-    // header; an image with a section of neither kind never reaches it.
+    // header. A section of neither kind before the last one would carry the
+    // cursor past the section table into whatever bytes follow it: such an
+    // image has no end we can tell.
     uint32_t k = 1;
+    uint32_t index = 0;
     while (k < sectionCount) {
-        if (cursor + 41 > count) return 0;
+        if (cursor + kSectionHeader + 1 > count || index + 1 >= sectionCount) return 0;
         uint32_t characteristics = ReadU32(data + cursor + 36);
         if (characteristics & (kInitializedData | kMemRead)) k++;
         cursor += kSectionHeader;
+        index++;
     }
     if (k != sectionCount || cursor + kSectionHeader > count) return 0;
     return ReadU32(data + cursor + 20) + ReadU32(data + cursor + 16);

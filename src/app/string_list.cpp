@@ -22,20 +22,29 @@ BOOL StringListAdd(StringList* list, const WCHAR* text) {
         list->entries = slots;
         list->capacity = kFirstSlots;
     } else if (list->count >= list->capacity) {
-        int capacity = list->capacity + kGrowSlots;
         HGLOBAL block = GlobalHandle(list->entries);
         GlobalUnlock(block);
-        HGLOBAL grown = GlobalReAlloc(block, capacity * sizeof(WCHAR*), GMEM_MOVEABLE | GMEM_ZEROINIT);
-        WCHAR** slots = LockSlots(grown ? grown : block);
+        HGLOBAL grown =
+            GlobalReAlloc(block, (list->capacity + kGrowSlots) * sizeof(WCHAR*), GMEM_MOVEABLE | GMEM_ZEROINIT);
+        if (grown) {
+            block = grown;
+            list->capacity += kGrowSlots;
+        }
+        // The slot array may have moved; the cursor keeps its index.
+        WCHAR** slots = LockSlots(block);
+        if (list->cursor) list->cursor = slots ? slots + (list->cursor - list->entries) : nullptr;
+        list->entries = slots;
+        if (!slots) {
+            // A block that can't be locked loses the list: start empty
+            // rather than index a missing array.
+            GlobalFree(block);
+            list->count = 0;
+            list->capacity = 0;
+        }
         if (!grown || !slots) {
-            list->entries = slots;
             free(copy);
             return FALSE;
         }
-        // The cursor points into the old block; keep its index.
-        if (list->cursor) list->cursor = slots + (list->cursor - list->entries);
-        list->entries = slots;
-        list->capacity = capacity;
     }
     list->entries[list->count++] = copy;
     return TRUE;

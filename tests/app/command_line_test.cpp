@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/entry.h"
+#include "app/state.h"
+#include "test_files.h"
+
+// Real files and folders for the parser's search: {cab} an existing
+// cabinet file, {out} an existing folder, {file} another existing file,
+// {missing} a path that does not exist, {root} the folder holding them.
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreateDirectoryW((root_ / L"pkg").c_str(), nullptr);
+        CreateDirectoryW((root_ / L"out").c_str(), nullptr);
+        WriteBytes(root_ / L"pkg\\data.cab", ReadBytes(BuildPath("tests/app/sample.cab")));
+        WriteBytes(root_ / L"file.txt", std::string("text"));
+    }
+
+    std::wstring Expand(const std::wstring& pattern) const {
+        const std::pair<const wchar_t*, std::wstring> names[] = {
+            {L"{cab}", root_ / L"pkg\\data.cab"}, {L"{out}", root_ / L"out"},         {L"{file}", root_ / L"file.txt"},
+            {L"{missing}", root_ / L"missing"},    {L"{root}", root_.path()},
+        };
+        std::wstring text = pattern;
+        for (const auto& name : names) {
+            size_t at;
+            while ((at = text.find(name.first)) != std::wstring::npos) text.replace(at, wcslen(name.first), name.second);
+        }
+        return text;
+    }
+
+    TempFolder root_;
+};
+
+struct ParseResult {
+    int result;
+    std::wstring archivePath;
+};
+
+// Parses from the entry point's defaults; checks that nothing ran past the
+// archive path buffer or past a text field of the run settings.
+static ParseResult Parse(const std::wstring& line) {
+    SetDefaultSettings();
+    G.archivePathRefused = FALSE;
+    struct {
+        WCHAR path[MAX_PATH];
+        WCHAR guard[16];
+    } buffer;
+    for (WCHAR& c : buffer.path) c = L'@';
+    for (WCHAR& c : buffer.guard) c = L'#';
+
+    ParseResult parsed;
+    parsed.result = ParseCommandLine(line.c_str(), buffer.path);
+    for (WCHAR c : buffer.guard) EXPECT_EQ(L'#', c) << "archive path overran its buffer";
+    EXPECT_LT(wcsnlen(buffer.path, MAX_PATH), (size_t)MAX_PATH) << "archive path without terminator";
+    parsed.archivePath = buffer.path;
+
+    const PackageHeader& settings = G.RunSettings;
+    EXPECT_LT(wcsnlen(settings.destination, kDestinationChars), (size_t)kDestinationChars);
+    EXPECT_LT(wcsnlen(settings.command, kCommandChars), (size_t)kCommandChars);
+    EXPECT_STREQ(L"", settings.confirmCaption);
+    EXPECT_STREQ(L"", settings.confirmPrompt);
+    EXPECT_EQ(0u, settings.PackageCrc);
+    EXPECT_EQ(0, settings.variant);
+    return parsed;
+}
+
+struct Expected {
+    int overwriteAll, openFolder, deleteAfterRun, skipDialog;
+    const wchar_t* command;
+    const wchar_t* destination;
+};
+
+static void ExpectSettings(const Expected& expected) {
+    const PackageHeader& settings = G.RunSettings;
+    EXPECT_EQ(expected.overwriteAll, settings.OverwriteAll) << "OverwriteAll";
+    EXPECT_EQ(expected.openFolder, settings.OpenFolderWhenDone) << "OpenFolderWhenDone";
+    EXPECT_EQ(expected.deleteAfterRun, settings.DeleteAfterRun) << "DeleteAfterRun";
+    EXPECT_EQ(expected.skipDialog, settings.SkipDestinationDialog) << "SkipDestinationDialog";
+    EXPECT_STREQ(expected.command, settings.command);
+}
+
+TEST_F(CommandLine, Grammar) {
+    const struct {
+        const wchar_t* line;
+        const wchar_t* archivePath;
+        int result;
+        Expected settings;
+    } rows[] = {
+        {L"{cab}", L"{cab}", 1, {0, 1, 0, 0, L"", L""}},
+        {L"{cab}   ", L"{cab}", 1, {0, 1, 0, 0, L"", L""}},
+        {L"{cab}\t", L"{cab}\t", 0, {0, 1, 0, 0, L"", L""}},  // a tab is no blank
+        {L"{missing}", L"{missing}", 0, {0, 1, 0, 0, L"", L""}},
+        {L"{out}", L"{out}", 0, {0, 1, 0, 0, L"", L""}},
+        {L"\"{out}\\\"", L"{out}\\", 0, {0, 1, 0, 0, L"", L""}},
+        {L"/H", L"", 1, {0, 1, 0, 1, L"", L""}},
+        {L"   ", L"", 1, {0, 1, 0, 0, L"", L""}},
+        {L"/H \"\"", L"", 1, {0, 1, 0, 1, L"", L""}},
+        // A quoted destination after a blank: a folder or a missing path, not a file.
+        {L"\"{cab}\" \"{out}\"", L"{cab}", 1, {0, 1, 0, 0, L"", L"{out}"}},
+        {L"\"{cab}\" \"{missing}\"", L"{cab}", 1, {0, 1, 0, 0, L"", L"{missing}"}},
+        {L"\"{cab}\" \"{file}\"", L"{cab}", 1, {0, 1, 0, 0, L"", L""}},
+        {L"\"{cab}\"\"{out}\"", L"{cab}", 1, {0, 1, 0, 0, L"", L""}},
+        {L"\"{cab}\" {out}", L"{cab}", 1, {0, 1, 0, 0, L"", L""}},
+        {L"\"{cab}\" \"{out}\" /O", L"{cab}", 1, {1, 1, 0, 0, L"", L"{out}"}},
+        {L"\"{cab}\"   \"{out}", L"{cab}", 1, {0, 1, 0, 0, L"", L"{out}"}},
+        // An unquoted path, then a quoted one: the quoted text is the archive.
+        {L"{cab} \"{out}\"", L"{out}", 0, {0, 1, 0, 0, L"", L""}},
+        {L"{cab} /O /N", L"{cab}", 1, {1, 0, 0, 0, L"", L""}},
+        {L"/O /N {cab}", L"{cab}", 1, {1, 0, 0, 0, L"", L""}},
+        {L"/o/n{cab}", L"{cab}", 1, {1, 0, 0, 0, L"", L""}},
+        {L"/O {cab} /N", L"", 1, {1, 0, 0, 0, L"", L""}},
+        {L"/E:setup.exe {cab}", L"{cab}", 1, {0, 1, 0, 0, L"setup.exe", L""}},
+        {L"/E:\"setup.exe -q\" /D {cab}", L"{cab}", 1, {0, 1, 1, 0, L"setup.exe -q", L""}},
+        {L"/e:\"setup.exe -q\" /d \"{cab}\"", L"{cab}", 1, {0, 1, 1, 0, L"setup.exe -q", L""}},
+        {L"/E:\"setup.exe /o\" {cab}", L"{cab}", 1, {1, 1, 0, 0, L"setup.exe /o", L""}},
+        {L"/E:setup.exe", L"", 1, {0, 1, 0, 0, L"setup.exe", L""}},
+        {L"/E:\"run me {cab}", L"", 1, {0, 1, 0, 0, L"run me {cab}", L""}},
+        {L"/E:a.exe /E:b.exe {cab}", L"{cab}", 1, {0, 1, 0, 0, L"b.exe", L""}},
+        {L"/E:x.exe /D{cab}", L"{cab}", 1, {0, 1, 1, 0, L"x.exe", L""}},
+        {L"/D {cab}", L"{cab}", 1, {0, 1, 0, 0, L"", L""}},
+        {L"/h /o /n /d /e:x.exe {cab}", L"{cab}", 1, {1, 0, 1, 1, L"x.exe", L""}},
+        // No switch recognised: the whole line is the archive path.
+        {L"/X {cab}", L"/X {cab}", 0, {0, 1, 0, 0, L"", L""}},
+        {L"{cab} /", L"{cab} /", 0, {0, 1, 0, 0, L"", L""}},
+        // /E without ':' consumes the next character unexamined.
+        {L"/Eo {cab}", L"/Eo {cab}", 0, {0, 1, 0, 0, L"", L""}},
+        {L"/E/O {cab}", L"/E/O {cab}", 0, {0, 1, 0, 0, L"", L""}},
+        {L"/O {cab} /E", L"{cab} /E", 0, {1, 1, 0, 0, L"", L""}},
+        // Forward slashes start switches, quoted or not.
+        {L"C:/dir/x.cab", L"ir/x.cab", 0, {0, 1, 0, 0, L"", L""}},
+        {L"\"{root}a/o\\x.cab\"", L"{root}a/o\\x.cab", 0, {1, 1, 0, 0, L"", L""}},
+    };
+    for (const auto& row : rows) {
+        std::wstring line = Expand(row.line);
+        SCOPED_TRACE(Narrow(row.line));
+        ParseResult parsed = Parse(line);
+        EXPECT_EQ(row.result, parsed.result);
+        EXPECT_EQ(Expand(row.archivePath), parsed.archivePath);
+        Expected settings = row.settings;
+        std::wstring command = Expand(settings.command);
+        settings.command = command.c_str();
+        ExpectSettings(settings);
+        EXPECT_EQ(Expand(settings.destination), G.RunSettings.destination);
+        EXPECT_FALSE(G.archivePathRefused);
+    }
+}
+
+TEST_F(CommandLine, ParserEditsACopyOfTheLine) {
+    std::wstring line = Expand(L"/E:\"setup.exe -q\" \"{cab}\"");
+    std::wstring original = line;
+    WCHAR archivePath[MAX_PATH];
+    SetDefaultSettings();
+    EXPECT_EQ(1, ParseCommandLine(line.c_str(), archivePath));
+    EXPECT_EQ(original, line);
+}
+
+// Over-long input is refused: a line of 512 characters or more.
+TEST_F(CommandLine, OverLongLines) {
+    const struct {
+        size_t length;
+        bool refused;
+    } rows[] = {{511, false}, {512, true}, {600, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.length);
+        std::wstring line = L"/O" + std::wstring(row.length - 4, L' ') + L"/N";
+        ASSERT_EQ(row.length, line.size());
+        ParseResult parsed = Parse(line);
+        EXPECT_EQ(L"", parsed.archivePath);
+        EXPECT_EQ(row.refused, G.archivePathRefused != FALSE);
+        if (row.refused) {
+            EXPECT_EQ(0, parsed.result);
+            ExpectSettings({0, 1, 0, 0, L"", L""});
+        } else {
+            EXPECT_EQ(1, parsed.result);
+            ExpectSettings({1, 0, 0, 0, L"", L""});
+        }
+    }
+}
+
+// A path of exactly length characters under the test folder, its folders
+// created; the file itself when create is set.
+static std::wstring PathOfLength(const std::wstring& root, size_t length, bool create) {
+    std::wstring folder = root;
+    while (length - folder.size() > 120) {
+        folder += std::wstring(100, L'd') + L"\\";
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    std::wstring path = folder + std::wstring(length - folder.size(), L'f');
+    if (create) WriteBytes(path, std::string("MSCF"));
+    return path;
+}
+
+// Archive paths of 260 characters or more are refused, in every form.
+TEST_F(CommandLine, OverLongArchivePaths) {
+    const struct {
+        size_t length;
+        bool refused;
+    } lengths[] = {{259, false}, {260, true}, {300, true}};
+    const wchar_t* forms[] = {L"{path}", L"\"{path}\"", L"/O {path}", L"/O {path}     ", L"\"{path}\" \"{out}\""};
+    for (const auto& length : lengths) {
+        std::wstring path = PathOfLength(root_.path(), length.length, !length.refused);
+        ASSERT_EQ(length.length, path.size());
+        for (const wchar_t* form : forms) {
+            SCOPED_TRACE(Narrow(form) + " with " + std::to_string(length.length) + " characters");
+            std::wstring line = Expand(form);
+            line.replace(line.find(L"{path}"), 6, path);
+            ParseResult parsed = Parse(line);
+            EXPECT_EQ(length.refused, G.archivePathRefused != FALSE);
+            EXPECT_EQ(length.refused ? 0 : 1, parsed.result);
+            EXPECT_EQ(length.refused ? L"" : path, parsed.archivePath);
+        }
+    }
+}
+
+// A destination of 260 characters or more is not taken.
+TEST_F(CommandLine, OverLongDestinations) {
+    const struct {
+        size_t length;
+        bool taken;
+    } rows[] = {{259, true}, {260, false}, {300, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.length);
+        std::wstring destination = PathOfLength(root_.path(), row.length, false);
+        ParseResult parsed = Parse(Expand(L"\"{cab}\" \"") + destination + L"\"");
+        EXPECT_EQ(1, parsed.result);
+        EXPECT_EQ(Expand(L"{cab}"), parsed.archivePath);
+        EXPECT_EQ(row.taken ? destination : L"", G.RunSettings.destination);
+        EXPECT_FALSE(G.archivePathRefused);
+    }
+}
+
+// An /E: command of 128 characters or more is refused: the command stays
+// empty, and /D is undone for want of one.
+TEST_F(CommandLine, OverLongCommands) {
+    const struct {
+        size_t length;
+        bool taken;
+    } rows[] = {{127, true}, {128, false}, {200, false}};
+    for (const auto& row : rows) {
+        std::wstring unquoted(row.length, L'c');
+        std::wstring quoted = L"run.exe " + std::wstring(row.length - 8, L'q');
+        const std::wstring lines[] = {L"/E:" + unquoted + L" /D {cab}", L"/E:\"" + quoted + L"\" /D \"{cab}\""};
+        const std::wstring commands[] = {unquoted, quoted};
+        for (int i = 0; i < 2; i++) {
+            SCOPED_TRACE(Narrow(lines[i].substr(0, 12)) + " with " + std::to_string(row.length) + " characters");
+            ParseResult parsed = Parse(Expand(lines[i]));
+            EXPECT_EQ(1, parsed.result);
+            EXPECT_EQ(Expand(L"{cab}"), parsed.archivePath);
+            EXPECT_EQ(row.taken ? commands[i] : L"", G.RunSettings.command);
+            EXPECT_EQ(row.taken ? 1 : 0, G.RunSettings.DeleteAfterRun);
+            EXPECT_EQ(0, G.RunSettings.OverwriteAll) << "the field behind the command";
+        }
+    }
+}

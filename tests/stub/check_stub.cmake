@@ -1,0 +1,77 @@
+# cmake -DCHECK=<name> -DSTUB=<vuvuzu.exe> -DMAP=<link map> -DOBJDUMP=<objdump> -P check_stub.cmake
+#
+# no_guard_or_winpthread: the link map lists no C++ guard code (the
+#   program is built without thread-safe statics) and no member of
+#   winpthread (the posix toolchain would otherwise drag it in).
+# system_imports_only: every DLL in the import table is a system DLL.
+# no_cabinet_signature: the stub never holds "MSCF" and four zero bytes,
+#   which the cabinet search would take for the package's cabinet.
+cmake_minimum_required(VERSION 3.25)
+
+if(CHECK STREQUAL "no_guard_or_winpthread")
+  file(READ "${MAP}" map)
+  if(NOT map MATCHES "libvuvcore\\.a\\(entry\\.cpp\\.obj\\)")
+    message(FATAL_ERROR "${MAP} is not the stub's link map")
+  endif()
+  if(map MATCHES "__cxa_guard[a-z_]*")
+    message(FATAL_ERROR "C++ guard code linked into the stub: ${CMAKE_MATCH_0}")
+  endif()
+  if(map MATCHES "lib(win)?pthread[^ \n]*\\.a\\([^)]+\\)")
+    message(FATAL_ERROR "winpthread linked into the stub: ${CMAKE_MATCH_0}")
+  endif()
+  if(map MATCHES "libgcc_s|libstdc\\+\\+-6|libwinpthread-1")
+    message(FATAL_ERROR "stub linked against a runtime DLL: ${CMAKE_MATCH_0}")
+  endif()
+
+elseif(CHECK STREQUAL "system_imports_only")
+  execute_process(COMMAND "${OBJDUMP}" -p "${STUB}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} -p failed")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
+  if(NOT names)
+    message(FATAL_ERROR "no import table in ${STUB}")
+  endif()
+  # cabinet.dll is loaded by full path at run time, never imported.
+  set(system_dlls kernel32 user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 advapi32 mpr uxtheme
+      version msvcrt)
+  foreach(entry ${names})
+    string(REGEX REPLACE "DLL Name: ([^ \r]+).*" "\\1" dll "${entry}")
+    string(TOLOWER "${dll}" dll)
+    string(REGEX REPLACE "\\.dll$" "" base "${dll}")
+    if(NOT base IN_LIST system_dlls)
+      message(FATAL_ERROR "the stub imports ${dll}, which is no system DLL")
+    endif()
+  endforeach()
+  if(NOT "${names}" MATCHES "[Kk][Ee][Rr][Nn][Ee][Ll]32")
+    message(FATAL_ERROR "kernel32 missing from the import table: not the stub?")
+  endif()
+
+elseif(CHECK STREQUAL "no_cabinet_signature")
+  file(READ "${STUB}" hex HEX)
+  string(LENGTH "${hex}" length)
+  if(length LESS 8192)
+    message(FATAL_ERROR "${STUB} is too small to be the stub")
+  endif()
+  # Two hex digits per byte: a match counts only at an even position.
+  set(rest "${hex}")
+  set(offset 0)
+  while(TRUE)
+    string(FIND "${rest}" "4d53434600000000" at)
+    if(at EQUAL -1)
+      break()
+    endif()
+    math(EXPR position "${offset} + ${at}")
+    math(EXPR odd "${position} % 2")
+    if(NOT odd)
+      math(EXPR byte "${position} / 2")
+      message(FATAL_ERROR "the cabinet signature is in the stub at byte ${byte}")
+    endif()
+    math(EXPR next "${at} + 1")
+    string(SUBSTRING "${rest}" ${next} -1 rest)
+    math(EXPR offset "${position} + 1")
+  endwhile()
+
+else()
+  message(FATAL_ERROR "unknown check '${CHECK}'")
+endif()

@@ -1,0 +1,273 @@
+#include "gui_driver.h"
+
+#include "test_files.h"
+
+namespace {
+
+// How long a single message to another window may take before the driver
+// gives up on it (a hung target must not hang the test).
+constexpr UINT MessageTimeoutMs = 5000;
+constexpr DWORD PollMs = 20;
+
+struct SearchState {
+    const WindowQuery* query;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND window, LPARAM lParam) {
+    SearchState* state = (SearchState*)lParam;
+    const WindowQuery& query = *state->query;
+    if (!IsWindowVisible(window)) return TRUE;
+    if (query.owner && GetWindow(window, GW_OWNER) != query.owner) return TRUE;
+    if (query.processId) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (processId != query.processId) return TRUE;
+    }
+    if (!query.className.empty() && ClassName(window) != query.className) return TRUE;
+    if (!query.title.empty() && WindowText(window) != query.title) return TRUE;
+    state->found = window;
+    return FALSE;
+}
+
+INPUT KeyInput(WORD vk, WORD scan, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+bool Send(std::vector<INPUT>& inputs) {
+    return SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) == inputs.size();
+}
+
+INPUT MouseInput(POINT screenPoint, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    // Normalised to 0..65535, rounded up so that scaling back lands on the
+    // pixel itself.
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = (LONG)(((LONGLONG)screenPoint.x * 65536 + width - 1) / width);
+    input.mi.dy = (LONG)(((LONGLONG)screenPoint.y * 65536 + height - 1) / height);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+
+// Moves first and waits until the system has the pointer there: under Wine
+// a late motion event of the X server could otherwise send the click to
+// where the pointer was before.
+bool ClickAt(HWND window, POINT screenPoint) {
+    if (!BringToFront(GetAncestor(window, GA_ROOT))) return false;
+    std::vector<INPUT> move = {MouseInput(screenPoint, 0)};
+    if (!Send(move)) return false;
+    if (!WaitUntil([&] {
+            POINT now;
+            return GetCursorPos(&now) && now.x == screenPoint.x && now.y == screenPoint.y;
+        }))
+        return false;
+    std::vector<INPUT> click = {MouseInput(screenPoint, MOUSEEVENTF_LEFTDOWN), MouseInput(screenPoint, MOUSEEVENTF_LEFTUP)};
+    return Send(click);
+}
+
+std::string QuoteForShell(const std::string& text) { return "'" + text + "'"; }
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(PollMs);
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    Kill();
+    if (process_) CloseHandle(process_);
+}
+
+bool ChildProcess::Start(const std::wstring& module, const std::wstring& arguments) {
+    if (process_) return false;
+    std::wstring commandLine = L"\"" + module + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(module.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return false;
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+    return true;
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+    if (!process_) return false;
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        Kill();
+        return false;
+    }
+    return GetExitCodeProcess(process_, exitCode) != FALSE;
+}
+
+void ChildProcess::Kill() {
+    if (!Running()) return;
+    TerminateProcess(process_, 0xDEAD);
+    WaitForSingleObject(process_, MessageTimeoutMs);
+}
+
+bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+HWND FindTopWindow(const WindowQuery& query) {
+    SearchState state = {&query, nullptr};
+    EnumWindows(MatchTopWindow, (LPARAM)&state);
+    return state.found;
+}
+
+HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindTopWindow(query)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+std::wstring WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, MessageTimeoutMs, &length))
+        return std::wstring();
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, MessageTimeoutMs,
+                             &copied))
+        return std::wstring();
+    text.resize(copied);
+    return text;
+}
+
+std::wstring ControlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? WindowText(control) : std::wstring();
+}
+
+std::wstring MessageBoxText(HWND box) { return ControlText(box, MessageBoxTextId); }
+
+std::wstring ClassName(HWND window) {
+    WCHAR name[256];
+    int length = GetClassNameW(window, name, ARRAYSIZE(name));
+    return std::wstring(name, length > 0 ? length : 0);
+}
+
+bool ClickButton(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    return button && PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+bool ClickWithMouse(HWND window) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    return ClickAt(window, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+bool ClickNonClient(HWND window, int hitTest) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    // The frame's buttons sit in the caption band at the top right; scan it
+    // from the right.
+    int band = GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME);
+    for (int y = rect.top + 1; y < rect.top + band && y < rect.bottom; y += 2) {
+        for (int x = rect.right - 2; x > rect.left; x -= 2) {
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, MessageTimeoutMs,
+                                     &result))
+                return false;
+            if ((int)result == hitTest) return ClickAt(window, POINT{x, y});
+        }
+    }
+    return false;
+}
+
+bool BringToFront(HWND window) {
+    if (GetForegroundWindow() == window) return true;
+    SetForegroundWindow(window);
+    return WaitUntil([&] { return GetForegroundWindow() == window; }, MessageTimeoutMs);
+}
+
+bool SendKeyChord(HWND window, const std::vector<WORD>& keys) {
+    if (!BringToFront(GetAncestor(window, GA_ROOT))) return false;
+    std::vector<INPUT> inputs;
+    for (WORD vk : keys) inputs.push_back(KeyInput(vk, 0, 0));
+    for (auto vk = keys.rbegin(); vk != keys.rend(); ++vk) inputs.push_back(KeyInput(*vk, 0, KEYEVENTF_KEYUP));
+    return Send(inputs);
+}
+
+bool TypeText(HWND edit, const std::wstring& text) {
+    auto focused = [&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        return GetGUIThreadInfo(GetWindowThreadProcessId(edit, nullptr), &info) && info.hwndFocus == edit;
+    };
+    // A click would move the caret and drop a selection: only when needed.
+    bool ready = focused() && GetForegroundWindow() == GetAncestor(edit, GA_ROOT);
+    if (!ready && (!ClickWithMouse(edit) || !WaitUntil(focused))) return false;
+    std::vector<INPUT> inputs;
+    for (WCHAR ch : text) {
+        SHORT key = VkKeyScanW(ch);
+        if (key == -1) {
+            inputs.push_back(KeyInput(0, ch, KEYEVENTF_UNICODE));
+            inputs.push_back(KeyInput(0, ch, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+            continue;
+        }
+        bool shift = (key >> 8) & 1;
+        if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, 0));
+        inputs.push_back(KeyInput(LOBYTE(key), 0, 0));
+        inputs.push_back(KeyInput(LOBYTE(key), 0, KEYEVENTF_KEYUP));
+        if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, KEYEVENTF_KEYUP));
+    }
+    return inputs.empty() || Send(inputs);
+}
+
+bool SaveScreenshot(const std::string& name, HWND window) {
+    CreateDirectoryW(BuildPath("screenshots").c_str(), nullptr);
+    std::wstring picture = BuildPath("screenshots/" + name + ".png");
+    DeleteFileW(picture.c_str());
+
+    std::string crop;
+    if (window) {
+        RECT rect;
+        if (!GetWindowRect(window, &rect)) return false;
+        // Paint everything now; Wine hands the pixels to X when the window's
+        // thread next waits, hence the short pause below.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        int margin = 8;
+        int left = rect.left > margin ? rect.left - margin : 0;
+        int top = rect.top > margin ? rect.top - margin : 0;
+        int right = rect.right + margin;
+        int bottom = rect.bottom + margin;
+        crop = " -crop " + std::to_string(right - left) + "x" + std::to_string(bottom - top) + "+" +
+               std::to_string(left) + "+" + std::to_string(top) + " +repage";
+    }
+    Sleep(300);
+
+    std::string unixPicture = std::string(VUV_BUILD_DIR) + "/screenshots/" + name + ".png";
+    std::string partial = std::string(VUV_BUILD_DIR) + "/screenshots/" + name + ".partial.png";
+    std::string script = "/usr/bin/import -window root" + crop + " " + QuoteForShell(partial) + " && /bin/mv " +
+                         QuoteForShell(partial) + " " + QuoteForShell(unixPicture);
+    std::wstring commandLine = L"/bin/sh -c \"" + Widen(script) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return false;
+    if (info.hProcess) CloseHandle(info.hProcess);
+    if (info.hThread) CloseHandle(info.hThread);
+    return WaitUntil([&] { return FileExists(picture); }, 20000);
+}

@@ -1,0 +1,52 @@
+// Running vuvpack and the cabinet tools, and the files the tests make.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+typedef std::vector<uint8_t> Bytes;
+
+struct RunResult {
+    int status;  // exit status, or -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs a program found on PATH (or by its path), with its output captured,
+// in workingFolder when one is given.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workingFolder = "");
+RunResult RunVuvpack(const std::vector<std::string>& args);
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+void WriteFile(const std::string& path, const std::string& text);
+bool PathExists(const std::string& path);
+// Names in a folder (not recursive), sorted.
+std::vector<std::string> ListFolder(const std::string& path);
+
+uint32_t U32At(const Bytes& bytes, size_t offset);
+uint16_t U16At(const Bytes& bytes, size_t offset);
+// `units` UTF-16LE code units from offset.
+std::u16string Utf16At(const Bytes& bytes, size_t offset, size_t units);
+
+// A fresh folder per test case, under the build folder, named after it.
+class ToolTest : public ::testing::Test {
+public:
+    void SetUp() override;
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    const std::string& Dir() const { return dir_; }
+
+    // A small MSZIP cabinet made by gcab from the given files (name, text).
+    std::string MakeCabinet(const std::string& name,
+                            const std::vector<std::pair<std::string, std::string>>& files);
+
+private:
+    std::string dir_;
+};
+
+extern const char* const kStubPath;  // the module's own executable

@@ -1,0 +1,298 @@
+#include "build_command.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cabinet_summary.h"
+#include "folder_cabinet.h"
+#include "header_text.h"
+#include "output_file.h"
+#include "package_layout.h"
+#include "report.h"
+
+static const char kBuildHelp[] =
+    "Usage: vuvpack build --stub STUB (--cab FILE | --dir FOLDER) -o OUT [options]\n"
+    "\n"
+    "Writes OUT: the executable image of STUB, a package header at its image end,\n"
+    "and the cabinet right after it. A package given as STUB keeps its image and\n"
+    "gets the new header and cabinet.\n"
+    "\n"
+    "  --stub FILE             the module's executable, or a package built from it\n"
+    "  --cab FILE              the cabinet to append, as it is\n"
+    "  --dir FOLDER            make an MSZIP cabinet of every file under FOLDER:\n"
+    "                          names relative with backslashes, modification times,\n"
+    "                          read-only (no owner write permission) and hidden\n"
+    "                          (name starting with '.') attributes; links to files\n"
+    "                          inside FOLDER are followed, others refused\n"
+    "  -o FILE                 the package to write; it is written beside FILE and\n"
+    "                          renamed at the end, so a failed build leaves nothing\n"
+    "\n"
+    "Header settings (text is UTF-8, stored as UTF-16; limits count UTF-16 units):\n"
+    "  --destination TEXT      destination folder, at most 259 characters; may start\n"
+    "                          with %Desktop%, %MyDocuments%, %ProgramFiles%,\n"
+    "                          %SystemDir%, %WinDir% or %temp%\n"
+    "  --command TEXT          file of the package to run after extraction, with its\n"
+    "                          arguments, at most 127 characters\n"
+    "  --overwrite-all         replace existing files and create the destination\n"
+    "                          folder without asking\n"
+    "  --no-open-folder        don't open the destination folder when done (it is\n"
+    "                          opened by default when there is no command)\n"
+    "  --delete-after-run      wait for the command, then delete the extracted files\n"
+    "                          (ignored without --command)\n"
+    "  --no-dialog             don't ask for the destination folder\n"
+    "  --confirm-caption TEXT  caption of the question asked before extracting, at\n"
+    "                          most 31 characters\n"
+    "  --confirm-prompt TEXT   the question asked before extracting, at most 63\n"
+    "                          characters; no question when empty\n"
+    "  --x64                   the command needs 64-bit Windows (ignored without\n"
+    "                          --command)\n"
+    "  --crc                   store the CRC-32 of every byte after the header; the\n"
+    "                          module checks it before extracting. Signing the package\n"
+    "                          afterwards (Authenticode appends a certificate after\n"
+    "                          the payload) makes that check fail: build packages that\n"
+    "                          you sign without --crc.\n"
+    "\n"
+    "Exit status: 0 built, 1 failed (nothing written), 2 usage error.\n";
+
+struct BuildOptions {
+    std::string stub, cab, dir, output;
+    std::string texts[kHeaderTextFieldCount];
+    bool textGiven[kHeaderTextFieldCount] = {};
+    bool overwriteAll = false, noOpenFolder = false, deleteAfterRun = false, noDialog = false, crc = false,
+         x64 = false;
+};
+
+static int UsageError(const std::string& text) {
+    ReportError(text + " (see vuvpack build --help)");
+    return 2;
+}
+
+static bool* FlagOption(BuildOptions* options, const std::string& arg) {
+    if (arg == "--overwrite-all") return &options->overwriteAll;
+    if (arg == "--no-open-folder") return &options->noOpenFolder;
+    if (arg == "--delete-after-run") return &options->deleteAfterRun;
+    if (arg == "--no-dialog") return &options->noDialog;
+    if (arg == "--crc") return &options->crc;
+    if (arg == "--x64") return &options->x64;
+    return nullptr;
+}
+
+static std::string* PathOption(BuildOptions* options, const std::string& arg) {
+    if (arg == "--stub") return &options->stub;
+    if (arg == "--cab") return &options->cab;
+    if (arg == "--dir") return &options->dir;
+    if (arg == "-o") return &options->output;
+    return nullptr;
+}
+
+static int ParseValue(const std::vector<std::string>& args, size_t* i, std::string* value) {
+    const std::string& option = args[*i];
+    if (*i + 1 >= args.size()) return UsageError(option + " needs a value");
+    *value = args[++*i];
+    return 0;
+}
+
+// 0, or the exit status of a usage error (reported).
+static int ParseBuildOptions(const std::vector<std::string>& args, BuildOptions* options) {
+    for (size_t i = 0; i < args.size(); i++) {
+        const std::string& arg = args[i];
+        if (bool* flag = FlagOption(options, arg)) {
+            *flag = true;
+            continue;
+        }
+        if (std::string* path = PathOption(options, arg)) {
+            if (!path->empty()) return UsageError(arg + " given twice");
+            if (int status = ParseValue(args, &i, path)) return status;
+            if (path->empty()) return UsageError(arg + " needs a non-empty value");
+            continue;
+        }
+        int field = 0;
+        while (field < kHeaderTextFieldCount && arg != kHeaderTextFields[field].option) field++;
+        if (field == kHeaderTextFieldCount) return UsageError("unknown option " + arg);
+        if (options->textGiven[field]) return UsageError(arg + " given twice");
+        options->textGiven[field] = true;
+        if (int status = ParseValue(args, &i, &options->texts[field])) return status;
+    }
+    if (options->stub.empty()) return UsageError("--stub is missing");
+    if (options->output.empty()) return UsageError("-o is missing");
+    if (options->cab.empty() == options->dir.empty()) return UsageError("give one of --cab and --dir");
+    return 0;
+}
+
+// 0, or the exit status of a usage error (reported).
+static int MakeHeader(const BuildOptions& options, PackageHeader* header) {
+    *header = NewPackageHeader();
+    for (int field = 0; field < kHeaderTextFieldCount; field++) {
+        std::string problem = PutHeaderText(header, kHeaderTextFields[field], options.texts[field]);
+        if (!problem.empty()) return UsageError(std::string(kHeaderTextFields[field].option) + ": " + problem);
+    }
+    if (options.texts[kCommandField].empty()) {
+        if (options.deleteAfterRun) ReportWarning("--delete-after-run without --command: the module ignores it");
+        if (options.x64) ReportWarning("--x64 without --command: the module ignores it");
+    }
+    header->variant = options.x64 ? kVariantX64 : kVariantPlain;
+    header->OverwriteAll = options.overwriteAll;
+    header->OpenFolderWhenDone = !options.noOpenFolder;
+    header->DeleteAfterRun = options.deleteAfterRun;
+    header->SkipDestinationDialog = options.noDialog;
+    return 0;
+}
+
+// The cabinet to append: a mapped --cab file or one made in memory.
+struct Payload {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    void* mapping = nullptr;
+    GBytes* bytes = nullptr;
+};
+
+static void ReleasePayload(Payload* payload) {
+    if (payload->mapping) munmap(payload->mapping, payload->size);
+    if (payload->bytes) g_bytes_unref(payload->bytes);
+    *payload = Payload();
+}
+
+static bool MapCabinet(const std::string& path, Payload* payload, std::string* error) {
+    int fd = open(path.c_str(), O_RDONLY);
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        *error = path + ": " + ErrnoText();
+        if (fd >= 0) close(fd);
+        return false;
+    }
+    bool ok = S_ISREG(info.st_mode) && info.st_size >= (off_t)sizeof kCabinetSignature;
+    if (ok) {
+        payload->mapping = mmap(nullptr, (size_t)info.st_size, PROT_READ, MAP_PRIVATE, fd, 0);
+        ok = payload->mapping != MAP_FAILED;
+        if (!ok) payload->mapping = nullptr;
+    }
+    close(fd);
+    if (!ok) {
+        *error = path + ": not a cabinet file";
+        return false;
+    }
+    payload->data = static_cast<const uint8_t*>(payload->mapping);
+    payload->size = (size_t)info.st_size;
+    return true;
+}
+
+static bool ReadCabinet(const std::string& path, Payload* payload, std::string* error) {
+    if (!MapCabinet(path, payload, error)) return false;
+    if (memcmp(payload->data, kCabinetSignature, sizeof kCabinetSignature) != 0) {
+        *error = path + ": not a cabinet (it doesn't start with the MSCF signature)";
+        return false;
+    }
+    CabinetSummary summary;
+    std::string problem;
+    if (!SummarizeCabinet(path, 0, &summary, &problem)) {
+        *error = path + ": not a readable cabinet (" + problem + ")";
+        return false;
+    }
+    return true;
+}
+
+static bool MakeFolderCabinet(const std::string& dir, Payload* payload, std::string* error) {
+    std::vector<FolderFile> files;
+    if (!ScanFolder(dir, &files, error)) return false;
+    std::vector<std::string> warnings;
+    payload->bytes = WriteFolderCabinet(files, &warnings, error);
+    for (const std::string& warning : warnings) ReportWarning(warning);
+    if (!payload->bytes) {
+        *error = dir + ": " + *error;
+        return false;
+    }
+    gsize size = 0;
+    payload->data = static_cast<const uint8_t*>(g_bytes_get_data(payload->bytes, &size));
+    payload->size = size;
+    return true;
+}
+
+// The module takes the first signature in the file for the cabinet: none
+// may come before it, in the image, the header or the padding.
+static bool CheckSignaturePlace(const std::string& stub, size_t imageEnd, const std::vector<uint8_t>& prefix,
+                                std::string* error) {
+    int64_t first = FindCabinetSignature(prefix.data(), prefix.size());
+    if (first == (int64_t)(prefix.size() - sizeof kCabinetSignature)) return true;
+    if (first < (int64_t)imageEnd) {
+        *error = stub + ": its image holds the cabinet signature at offset " + std::to_string(first) +
+                 "; the module would take that for the cabinet";
+    } else {
+        *error = "the header texts form the cabinet signature at offset " + std::to_string(first) +
+                 "; the module would take that for the cabinet";
+    }
+    return false;
+}
+
+static bool WritePackage(const BuildOptions& options, const StubImage& image, PackageHeader* header,
+                         const Payload& payload, std::string* error) {
+    uint64_t headerEnd = image.bytes.size() + (uint64_t)kHeaderSize;
+    std::vector<uint8_t> padding(PaddingBeforeCabinet(headerEnd), 0);
+    uint64_t packageSize = headerEnd + padding.size() + payload.size;
+    if (packageSize > 0xFFFFFFFFull) {
+        *error = options.output + ": the package would have " + std::to_string(packageSize) +
+                 " bytes; the module reads packages below 4 GiB";
+        return false;
+    }
+    if (options.crc) {
+        CrcRun run;
+        CrcStart(&run);
+        CrcAdd(&run, padding.data(), padding.size());
+        CrcAdd(&run, payload.data, payload.size);
+        header->PackageCrc = CrcValue(run);
+    }
+    std::vector<uint8_t> prefix(image.bytes);
+    const uint8_t* headerBytes = reinterpret_cast<const uint8_t*>(header);
+    prefix.insert(prefix.end(), headerBytes, headerBytes + kHeaderSize);
+    prefix.insert(prefix.end(), padding.begin(), padding.end());
+    prefix.insert(prefix.end(), payload.data, payload.data + sizeof kCabinetSignature);
+    if (!CheckSignaturePlace(options.stub, image.bytes.size(), prefix, error)) return false;
+
+    OutputFile output;
+    if (!OpenOutput(options.output, &output, error)) return false;
+    bool ok = WriteOutput(&output, prefix.data(), prefix.size() - sizeof kCabinetSignature, error) &&
+              WriteOutput(&output, payload.data, payload.size, error) && CommitOutput(&output, error);
+    if (!ok) DiscardOutput(&output);
+    return ok;
+}
+
+static bool Build(const BuildOptions& options, PackageHeader* header) {
+    std::string error;
+    if (SameFile(options.output, options.stub) || (!options.cab.empty() && SameFile(options.output, options.cab))) {
+        ReportError(options.output + ": is an input of this build; write the package elsewhere");
+        return false;
+    }
+    StubImage image;
+    if (!ReadStubImage(options.stub, &image, &error)) {
+        ReportError(options.stub + ": " + error);
+        return false;
+    }
+    if (image.fileSize > image.bytes.size() && !image.endsInPackage) {
+        ReportWarning(options.stub + ": the " + std::to_string(image.fileSize - image.bytes.size()) +
+                      " bytes after its image are not a package and are left out");
+    }
+    Payload payload;
+    bool ok = options.cab.empty() ? MakeFolderCabinet(options.dir, &payload, &error)
+                                  : ReadCabinet(options.cab, &payload, &error);
+    ok = ok && WritePackage(options, image, header, payload, &error);
+    if (!ok) ReportError(error);
+    ReleasePayload(&payload);
+    return ok;
+}
+
+int RunBuild(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            fputs(kBuildHelp, stdout);
+            return 0;
+        }
+    }
+    BuildOptions options;
+    if (int status = ParseBuildOptions(args, &options)) return status;
+    PackageHeader header;
+    if (int status = MakeHeader(options, &header)) return status;
+    return Build(options, &header) ? 0 : 1;
+}

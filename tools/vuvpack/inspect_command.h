@@ -1,0 +1,33 @@
+// vuvpack inspect: what a package holds and whether the module can use it.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "app/package_header.h"
+#include "cabinet_summary.h"
+
+enum HeaderState { kNoImage, kNothingAppended, kNoHeader, kValidHeader };
+enum CrcState { kCrcNone, kCrcOk, kCrcMismatch };
+
+struct Inspection {
+    uint64_t fileSize = 0;
+    uint32_t imageEnd = 0;  // 0: no PE image whose end can be found
+    HeaderState headerState = kNoImage;
+    PackageHeader header = {};
+    int64_t cabinetOffset = -1;  // first signature in the file
+    bool cabinetRead = false;
+    CabinetSummary cabinet;
+    CrcState crcState = kCrcNone;
+    uint32_t crcComputed = 0;
+    std::vector<std::string> problems;  // empty when the package is sound
+};
+
+// Fills *inspection; false (with the problem in *error) only when the file
+// can't be read at all.
+bool InspectPackage(const std::string& path, Inspection* inspection, std::string* error);
+
+// Exit status: 0 sound, 1 not sound or unreadable, 2 usage error.
+int RunInspect(const std::vector<std::string>& args);

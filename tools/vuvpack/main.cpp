@@ -1,0 +1,39 @@
+// vuvpack: builds self-extracting packages from Linux and inspects them.
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "build_command.h"
+#include "inspect_command.h"
+#include "report.h"
+
+static const char kHelp[] =
+    "Usage: vuvpack COMMAND [ARGS]\n"
+    "\n"
+    "Builds and inspects self-extracting packages: the module's executable image,\n"
+    "a 996-byte package header at its image end, and a cabinet.\n"
+    "\n"
+    "Commands:\n"
+    "  build    make a package from a stub and a cabinet or a folder\n"
+    "  inspect  describe a package: header, cabinet and CRC\n"
+    "\n"
+    "Run 'vuvpack COMMAND --help' for the options of a command.\n";
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        fputs(kHelp, stderr);
+        return 2;
+    }
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        fputs(kHelp, stdout);
+        return 0;
+    }
+    if (command == "build") return RunBuild(args);
+    if (command == "inspect") return RunInspect(args);
+    ReportError("unknown command " + command + " (see vuvpack --help)");
+    return 2;
+}

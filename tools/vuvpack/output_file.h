@@ -1,0 +1,23 @@
+// The package is written to a temporary file beside its final name and
+// renamed at the end, so a failed build leaves nothing half-written.
+#pragma once
+
+#include <stddef.h>
+
+#include <string>
+
+struct OutputFile {
+    std::string path;      // final name
+    std::string tempPath;  // what is written
+    int fd;
+};
+
+// Each returns false with "path: problem" in *error; after a failure the
+// caller discards the output.
+bool OpenOutput(const std::string& path, OutputFile* output, std::string* error);
+bool WriteOutput(OutputFile* output, const void* bytes, size_t count, std::string* error);
+bool CommitOutput(OutputFile* output, std::string* error);
+void DiscardOutput(OutputFile* output);
+
+// True when both names lead to one existing file.
+bool SameFile(const std::string& first, const std::string& second);

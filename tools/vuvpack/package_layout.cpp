@@ -1,0 +1,109 @@
+#include "package_layout.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include "app/image_end.h"
+
+int64_t FindCabinetSignature(const uint8_t* data, size_t count) {
+    if (count < sizeof kCabinetSignature) return -1;
+    for (size_t i = 0; i + sizeof kCabinetSignature <= count; i++) {
+        if (data[i] == 'M' && memcmp(data + i, kCabinetSignature, sizeof kCabinetSignature) == 0) return (int64_t)i;
+    }
+    return -1;
+}
+
+size_t PaddingBeforeCabinet(uint64_t cabinetStart) {
+    size_t inBlock = (size_t)(cabinetStart % kSearchBlock);
+    if (inBlock + sizeof kCabinetSignature <= kSearchBlock) return 0;
+    return kSearchBlock - inBlock;
+}
+
+bool HeaderMagicValid(const PackageHeader& header) {
+    return memcmp(header.magic, kHeaderMagic, 6) == 0 && header.magicLast == kHeaderMagic[7];
+}
+
+PackageHeader NewPackageHeader() {
+    PackageHeader header;
+    memset(&header, 0, sizeof header);
+    memcpy(header.magic, kHeaderMagic, 6);
+    header.variant = kVariantPlain;
+    header.magicLast = kHeaderMagic[7];
+    header.OpenFolderWhenDone = 1;
+    return header;
+}
+
+std::string ErrnoText() { return strerror(errno); }
+
+static bool ReadAt(FILE* file, uint64_t offset, void* buffer, size_t count) {
+    return fseeko(file, (off_t)offset, SEEK_SET) == 0 && fread(buffer, 1, count, file) == count;
+}
+
+// Tells a file that is no PE image at all from one whose image end the
+// rule can't find.
+static bool HasPeSignature(const uint8_t* data, size_t count) {
+    if (count < 0x40 || data[0] != 'M' || data[1] != 'Z') return false;
+    uint32_t peOffset = data[0x3C] | (data[0x3D] << 8) | (data[0x3E] << 16) | ((uint32_t)data[0x3F] << 24);
+    return peOffset + 4 <= count && memcmp(data + peOffset, "PE\0\0", 4) == 0;
+}
+
+static bool ReadImage(FILE* file, StubImage* image, std::string* problem) {
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0) {
+        *problem = ErrnoText();
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *problem = "not a regular file";
+        return false;
+    }
+    image->fileSize = (uint64_t)info.st_size;
+    uint8_t probe[kImageProbeBytes];
+    size_t probeCount = fread(probe, 1, sizeof probe, file);
+    uint32_t imageEnd = ImageEndFromBytes(probe, probeCount);
+    if (imageEnd == 0) {
+        *problem = HasPeSignature(probe, probeCount)
+                       ? "the end of its image can't be found (its last section header is past the first "
+                         "4096 bytes, or a section is neither readable nor initialised data)"
+                       : "not a PE image";
+        return false;
+    }
+    if (imageEnd > image->fileSize) {
+        *problem = "truncated: its image ends at " + std::to_string(imageEnd) + " but the file has " +
+                   std::to_string(image->fileSize) + " bytes";
+        return false;
+    }
+    image->bytes.resize(imageEnd);
+    if (!ReadAt(file, 0, image->bytes.data(), imageEnd)) {
+        *problem = "can't be read";
+        return false;
+    }
+    PackageHeader header;
+    image->endsInPackage = image->fileSize > imageEnd + (uint64_t)kHeaderSize &&
+                           ReadAt(file, imageEnd, &header, sizeof header) && HeaderMagicValid(header);
+    return true;
+}
+
+bool ReadStubImage(const std::string& path, StubImage* image, std::string* problem) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
+        *problem = ErrnoText();
+        return false;
+    }
+    bool ok = ReadImage(file, image, problem);
+    fclose(file);
+    return ok;
+}
+
+void CrcStart(CrcRun* run) {
+    Crc32BuildTables(run->tables);
+    run->state = 0xFFFFFFFFu;
+}
+
+void CrcAdd(CrcRun* run, const uint8_t* bytes, size_t count) {
+    run->state = Crc32Fold(run->tables, run->state, bytes, count);
+}
+
+uint32_t CrcValue(const CrcRun& run) { return ~run.state; }
