@@ -265,7 +265,9 @@ LRESULT CALLBACK CompletionPopupProc(HWND popup, UINT message, WPARAM wParam, LP
             G.keyboardHook = nullptr;
         }
         break;
-    case WM_MOUSEACTIVATE:  // a click must not take the activation from the dialog
+    case WM_MOUSEACTIVATE:
+        // Wine activates a clicked popup despite WS_EX_NOACTIVATE; the
+        // dialog would lose the activation and close the popup.
         return MA_NOACTIVATE;
     case WM_MOUSEMOVE: {
         LRESULT item = SendMessageW(popup, LB_ITEMFROMPOINT, 0, lParam);

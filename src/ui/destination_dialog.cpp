@@ -24,8 +24,8 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM in
     return 0;
 }
 
-// The browser's new dialog style needs OLE on this thread; a thread that
-// already has COM in another mode keeps it, and the browser copes.
+// The browser's new dialog style needs OLE on this thread. Where OLE can't
+// start (COM already set up otherwise) the browser is tried all the same.
 static void InitializeFolderBrowser(void) {
     if (G.oleInitialized) return;
     if (SUCCEEDED(OleInitialize(nullptr))) G.oleInitialized = TRUE;

@@ -172,6 +172,19 @@ TEST_F(DestinationDialog, TheBoxAppendsAndRemovesTheBaseName) {
     }
 }
 
+TEST_F(DestinationDialog, TheBoxCommitsAnOverLongTextCutAndRefusesTheName) {
+    run.Open(L"C:\\");
+    ASSERT_NE(nullptr, run.dialog());
+    std::wstring typed = L"C:\\" + std::wstring(300, L'x');
+    SetWindowTextW(run.edit(), typed.c_str());
+    ASSERT_TRUE(ClickButton(run.dialog(), 1012));
+    // 259 characters leave no room for a backslash and the name: the text
+    // is committed as read, and the box does not stay checked.
+    EXPECT_TRUE(WaitUntil([&] { return run.EditText() == typed.substr(0, 259); })) << run.EditText().size();
+    EXPECT_EQ(typed.substr(0, 259), std::wstring(G.RunSettings.destination));
+    EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(run.dialog(), 1012));
+}
+
 TEST_F(DestinationDialog, APopupThatOpensClearsTheBoxButKeepsTheAppendedName) {
     MakeFolder(dir / L"Pkg");
     MakeFolder(dir / L"Pkg\\s1");
