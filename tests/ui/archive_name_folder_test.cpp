@@ -39,14 +39,6 @@ TEST(ArchiveNameFolder, TableWithBaseNamePkg) {
     }
 }
 
-TEST(ArchiveNameFolder, CheckingThenUncheckingGivesTheFolderBack) {
-    WCHAR text[MAX_PATH] = L"C:\\Temp";
-    ApplyArchiveNameChoice(text, MAX_PATH, L"Pkg", TRUE);
-    EXPECT_STREQ(L"C:\\Temp\\Pkg\\", text);
-    ApplyArchiveNameChoice(text, MAX_PATH, L"Pkg", FALSE);
-    EXPECT_STREQ(L"C:\\Temp\\", text);
-}
-
 TEST(ArchiveNameFolder, AnEmptyBaseNameIsNeverFound) {
     WCHAR text[MAX_PATH] = L"C:\\Temp\\out";
     EXPECT_TRUE(ApplyArchiveNameChoice(text, MAX_PATH, L"", FALSE));

@@ -97,6 +97,13 @@ protected:
         SetWindowTextW(edit, text.c_str());
         UpdateCompletion(edit, text.c_str());
     }
+    // Folders prefix01... and the text dir\prefix typed: the popup.
+    HWND OpenWith(const std::wstring& prefix, int count) {
+        MakeFolders(dir, prefix, count);
+        Type(dir / prefix);
+        EXPECT_NE(nullptr, G.CompletionPopup);
+        return G.CompletionPopup;
+    }
     // The hook as the system calls it for a key press or release.
     void Key(WPARAM key, bool down = true) {
         CompletionKeyboardHook(HC_ACTION, key, down ? 1 : (LPARAM)0xC0000001);
@@ -227,9 +234,7 @@ TEST_F(CompletionPopup, WiderEntriesGetAHorizontalScrollRange) {
 }
 
 TEST_F(CompletionPopup, KeysWalkAndWrapWithoutShrinkingTheList) {
-    MakeFolders(dir, L"a", 3);
-    Type(dir / L"a");
-    HWND popup = G.CompletionPopup;
+    HWND popup = OpenWith(L"a", 3);
     ASSERT_NE(nullptr, popup);
     std::vector<std::wstring> items = Items(popup);
 
@@ -279,9 +284,7 @@ TEST_F(CompletionPopup, UpWithNothingSelectedTakesTheLastAndDownTheFirst) {
 }
 
 TEST_F(CompletionPopup, EnterWritesTheSelectedEntryWhole) {
-    MakeFolders(dir, L"a", 3);
-    Type(dir / L"a");
-    HWND popup = G.CompletionPopup;
+    HWND popup = OpenWith(L"a", 3);
     ASSERT_NE(nullptr, popup);
 
     // Nothing selected: the text stays as typed.
@@ -297,9 +300,7 @@ TEST_F(CompletionPopup, EnterWritesTheSelectedEntryWhole) {
 }
 
 TEST_F(CompletionPopup, TheSelectionFollowsTheMouseAndAClickPicks) {
-    MakeFolders(dir, L"a", 3);
-    Type(dir / L"a");
-    HWND popup = G.CompletionPopup;
+    HWND popup = OpenWith(L"a", 3);
     ASSERT_NE(nullptr, popup);
     std::vector<std::wstring> items = Items(popup);
 
