@@ -245,5 +245,5 @@ void RunExtraction(WCHAR* archivePath) {
 
     if (ChooseDestination()) FinishRun(RunExtractionPhase(archiveSize));
     if (StringListCount(&G.PathList)) StringListClear(&G.PathList);
-    EndFolderBrowsing();
+    UninitializeFolderBrowser();
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <fdi.h>
+#include <winnetwk.h>
 
 #include "../check/crc32_core.h"
 #include "package_header.h"
@@ -31,6 +32,19 @@ struct OverwriteQuery {
 struct Throttle {
     BOOL started;  // the first update is always due
     DWORD lastTick;
+};
+
+// Network provider functions of mpr.dll, bound by the completion popup on
+// its first network text (GUI thread); closeEnum stays null until all three
+// are found.
+struct NetworkFunctions {
+    typedef DWORD(WINAPI* OpenEnumFn)(DWORD, DWORD, DWORD, NETRESOURCEW*, HANDLE*);
+    typedef DWORD(WINAPI* EnumResourceFn)(HANDLE, DWORD*, void*, DWORD*);
+    typedef DWORD(WINAPI* CloseEnumFn)(HANDLE);
+    HMODULE library;
+    OpenEnumFn openEnum;
+    EnumResourceFn enumResource;
+    CloseEnumFn closeEnum;
 };
 
 enum {
@@ -99,6 +113,8 @@ struct GlobalState {
     HWND CompletionEdit;
     WNDPROC listBoxProc;  // the list box class's own procedure
     HHOOK keyboardHook;
+    NetworkFunctions Network;
+    BOOL oleInitialized;  // BrowseForFolder initialised OLE; the driver ends it
 
     // Package CRC check, GUI thread.
     Crc32Tables CrcTable;
