@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <shellapi.h>
 #include <stdlib.h>
 
 #include "check/package_crc.h"
@@ -13,6 +14,7 @@
 #include "state.h"
 #include "string_list.h"
 #include "extraction_phase.h"
+#include "file_access.h"
 #include "ui/destination_dialog.h"
 
 static void ShowErrorBox(UINT id) { ShowStringBox(nullptr, id, MB_ICONERROR); }
