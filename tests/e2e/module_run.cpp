@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cab_writer.h"
 #include "pe_image.h"
 #include "test_files.h"
 
@@ -53,6 +54,16 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
         start = end + 1;
     }
     return lines;
+}
+
+// Bit by bit, from the definition.
+uint32_t ReferenceCrc(const std::vector<unsigned char>& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; bit++) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return ~crc;
 }
 
 }  // namespace
@@ -165,6 +176,20 @@ std::vector<unsigned char> CabinetOf(const std::vector<unsigned char>& package) 
     auto at = std::search(package.begin(), package.end(), signature.begin(), signature.end());
     EXPECT_NE(package.end(), at) << "no cabinet in the package";
     return std::vector<unsigned char>(at, package.end());
+}
+
+std::vector<unsigned char> MakePackage(const PackageOptions& options, std::vector<unsigned char> cabinet) {
+    if (cabinet.empty()) cabinet = CabinetOf(ReadBytes(FixturePath("sample.exe")));
+    PackageHeader header = MakeHeader();
+    header.variant = options.variant;
+    SetHeaderText(header.destination, kDestinationChars, L"out");
+    SetHeaderText(header.command, kCommandChars, options.command);
+    header.OverwriteAll = 1;
+    header.DeleteAfterRun = options.deleteAfterRun;
+    header.SkipDestinationDialog = 1;
+    if (options.crc) header.PackageCrc = ReferenceCrc(cabinet);
+    long offset = 0;
+    return BuildPackage(cabinet, &offset, &header);
 }
 
 const std::vector<std::wstring> SamplePayload = {L"data\\table.csv", L"docs\\deep\\notes.txt", L"docs\\guide.txt",

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/package_header.h"
 #include "gui_driver.h"
 
 // Captions of the module's windows in the language the test runs in.
@@ -73,6 +74,17 @@ std::wstring WithoutTrailingBackslash(std::wstring path);
 std::wstring FixturePath(const std::string& name);
 // The cabinet inside a package: every byte from its signature on.
 std::vector<unsigned char> CabinetOf(const std::vector<unsigned char>& package);
+
+// Header settings of a package made by MakePackage.
+struct PackageOptions {
+    std::wstring command;
+    bool deleteAfterRun = false;
+    char variant = kVariantPlain;
+    bool crc = false;  // PackageCrc set to the CRC of the cabinet
+};
+// A package of the sample's cabinet (or of cabinet) that extracts into
+// "out" beside itself without a dialog or a question.
+std::vector<unsigned char> MakePackage(const PackageOptions& options, std::vector<unsigned char> cabinet = {});
 
 // The files of the sample package, relative, sorted.
 extern const std::vector<std::wstring> SamplePayload;
