@@ -3,7 +3,11 @@
 # no_guard_or_winpthread: the link map lists no C++ guard code (the
 #   program is built without thread-safe statics) and no member of
 #   winpthread (the posix toolchain would otherwise drag it in).
-# system_imports_only: every DLL in the import table is a system DLL.
+# system_imports_only: the import table names only kernel32, user32, gdi32,
+#   advapi32, shell32, ole32, comctl32 and msvcrt: known system libraries,
+#   which the loader takes from the system folder whatever lies beside a
+#   downloaded package. Everything else (cabinet, mpr, uxtheme) is loaded
+#   at run time by full path.
 # no_cabinet_signature: the stub never holds "MSCF" and four zero bytes,
 #   which the cabinet search would take for the package's cabinet.
 cmake_minimum_required(VERSION 3.25)
@@ -32,15 +36,13 @@ elseif(CHECK STREQUAL "system_imports_only")
   if(NOT names)
     message(FATAL_ERROR "no import table in ${STUB}")
   endif()
-  # cabinet.dll is loaded by full path at run time, never imported.
-  set(system_dlls kernel32 user32 gdi32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 advapi32 mpr uxtheme
-      version msvcrt)
+  set(system_dlls kernel32 user32 gdi32 advapi32 shell32 ole32 comctl32 msvcrt)
   foreach(entry ${names})
     string(REGEX REPLACE "DLL Name: ([^ \r]+).*" "\\1" dll "${entry}")
     string(TOLOWER "${dll}" dll)
     string(REGEX REPLACE "\\.dll$" "" base "${dll}")
     if(NOT base IN_LIST system_dlls)
-      message(FATAL_ERROR "the stub imports ${dll}, which is no system DLL")
+      message(FATAL_ERROR "the stub imports ${dll}, which is not on the list: ${system_dlls}")
     endif()
   endforeach()
   if(NOT "${names}" MATCHES "[Kk][Ee][Rr][Nn][Ee][Ll]32")

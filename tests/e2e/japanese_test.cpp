@@ -1,0 +1,98 @@
+// The typical run and an overwrite flow under a Japanese user interface,
+// with a screenshot of each window (build/screenshots/e2e_ja_*.png).
+#include <gtest/gtest.h>
+
+#include "../../res/resource.h"
+#include "app/package_header.h"
+#include "cab_writer.h"
+#include "module_run.h"
+#include "pe_image.h"
+#include "test_files.h"
+
+namespace {
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// The sample package with Japanese texts, under a Japanese file name.
+TEST(JapaneseRun, TheTypicalRun) {
+    const std::wstring programName = L"サンプル.exe";
+    std::wstring privateFolder = PrivateFolder(programName);
+    RemoveTree(privateFolder);
+    TempFolder folder;
+    std::wstring package = folder / programName;
+    std::wstring record = folder / L"setup-record.txt";
+
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
+    SetHeaderText(header.command, kCommandChars, L"setup.exe");
+    header.DeleteAfterRun = 1;
+    header.SkipDestinationDialog = 1;
+    SetHeaderText(header.confirmCaption, kCaptionChars, L"サンプルのインストール");
+    SetHeaderText(header.confirmPrompt, kPromptChars, L"サンプルのファイルをインストールしますか？");
+    long offset = 0;
+    WriteBytes(package, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
+    PrepareSetup(record, L"docs\\setup.log", 600);
+
+    ModuleRun run(Japanese);
+    ASSERT_TRUE(run.Start(package));
+    HWND box = run.WaitFor(L"サンプルのインストール");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(L"サンプルのファイルをインストールしますか？", MessageBoxText(box));
+    SaveScreenshot("e2e_ja_confirmation", box);
+    ASSERT_TRUE(ClickButton(box, IDYES));
+    ASSERT_TRUE(WaitForWindowGone(box));
+
+    box = run.WaitFor(L"VUV-UZU");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(L"'" + privateFolder + L"'\n\n展開先フォルダは存在しません。\nフォルダを作成しますか？", MessageBoxText(box));
+    SaveScreenshot("e2e_ja_create_folder", box);
+    ASSERT_TRUE(ClickButton(box, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(box));
+    EXPECT_EQ((DWORD)-1, run.WaitForEnd());
+
+    SetupRecord setup = ReadSetupRecord(record);
+    ASSERT_TRUE(setup.present) << "setup.exe did not run";
+    EXPECT_TRUE(setup.done);
+    EXPECT_EQ(WithoutTrailingBackslash(privateFolder), WithoutTrailingBackslash(setup.folder));
+    EXPECT_EQ(SamplePayload, setup.files);
+    EXPECT_EQ((std::vector<std::wstring>{L"docs\\", L"docs\\setup.log"}), ListTree(privateFolder));
+    RemoveTree(privateFolder);
+}
+
+// An existing file: the Japanese overwrite dialog over the progress
+// dialog; Yes replaces it.
+TEST(JapaneseRun, AnOverwriteFlow) {
+    TempFolder folder;
+    std::wstring archive = folder / L"書庫.cab";
+    std::wstring destination = folder / L"展開先";
+    CabSpec spec;
+    spec.files = {{"first.txt", "incoming first"}, {"readme.txt", "incoming readme"}, {"last.txt", "incoming last"}};
+    WriteBytes(archive, BuildCabinet(spec));
+    ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
+    WriteBytes(destination + L"\\readme.txt", std::string("old readme"));
+
+    ModuleRun run(Japanese);
+    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /N " + Quoted(archive) + L" " + Quoted(destination)));
+    HWND dialog = run.WaitFor(Japanese.overwrite);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(L"展開先には既に 'readme.txt' のファイルが存在します。", ControlText(dialog, IDC_REPLACE_TEXT));
+    SaveScreenshot("e2e_ja_overwrite", dialog);
+    // The question covers the progress dialog behind it: moved below it,
+    // both show on the display's picture.
+    HWND progress = FindTopWindow({Japanese.progress, L"#32770", run.Id()});
+    ASSERT_TRUE(progress);
+    RECT progressRect;
+    ASSERT_TRUE(GetWindowRect(progress, &progressRect));
+    SetWindowPos(dialog, nullptr, progressRect.left, progressRect.bottom + 16, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SaveScreenshot("e2e_ja_progress");
+    ASSERT_TRUE(ClickButton(dialog, IDYES));
+    ASSERT_TRUE(WaitForWindowGone(dialog));
+    EXPECT_EQ(1u, run.WaitForEnd());
+
+    EXPECT_EQ((std::vector<std::wstring>{L"first.txt", L"last.txt", L"readme.txt"}), ListTree(destination));
+    std::vector<unsigned char> readme = ReadBytes(destination + L"\\readme.txt");
+    EXPECT_EQ("incoming readme", std::string(readme.begin(), readme.end()));
+}
+
+}  // namespace
