@@ -156,7 +156,8 @@ static BOOL ChooseDestination(void) {
 }
 
 // Removes the empty folders below folder (which ends with a backslash);
-// folders that still hold a file stay.
+// folders that still hold a file stay. A link or junction that the command
+// made is left alone: its target lies outside the extracted set.
 void RemoveSubfolders(const WCHAR* folder) {
     WCHAR pattern[MAX_PATH];
     if (lstrlenW(folder) + 3 >= MAX_PATH) return;
@@ -165,7 +166,9 @@ void RemoveSubfolders(const WCHAR* folder) {
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+            FILE_ATTRIBUTE_DIRECTORY)
+            continue;
         if (!lstrcmpW(found.cFileName, L".") || !lstrcmpW(found.cFileName, L"..")) continue;
         WCHAR child[MAX_PATH];
         if (lstrlenW(folder) + lstrlenW(found.cFileName) + 1 >= MAX_PATH) continue;
@@ -176,6 +179,8 @@ void RemoveSubfolders(const WCHAR* folder) {
     FindClose(search);
 }
 
+// The private folder goes whenever it is empty, also after a cabinet
+// without files.
 static void DeleteExtractedFiles(void) {
     for (const WCHAR* path = StringListFirst(&G.PathList); path; path = StringListNext(&G.PathList)) {
         SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
@@ -199,7 +204,7 @@ static void FinishRun(int workerExitCode) {
     }
     if (settings.command[0]) {
         LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
-        if (StringListCount(&G.PathList)) DeleteExtractedFiles();
+        DeleteExtractedFiles();
         return;
     }
     if (settings.OpenFolderWhenDone) {
@@ -245,7 +250,12 @@ void RunExtraction(WCHAR* archivePath) {
     TrimTrailingBlanks(fileName);
     lstrcpynW(G.archiveBaseName, fileName, MAX_PATH);
 
-    if (ChooseDestination()) FinishRun(RunExtractionPhase(archiveSize));
+    if (ChooseDestination()) {
+        // From here the list holds the extracted files only: no completion
+        // candidate may be taken for one and deleted.
+        StringListClear(&G.PathList);
+        FinishRun(RunExtractionPhase(archiveSize));
+    }
     if (StringListCount(&G.PathList)) StringListClear(&G.PathList);
     UninitializeFolderBrowser();
 }

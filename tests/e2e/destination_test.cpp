@@ -77,6 +77,8 @@ std::wstring Expand(const std::wstring& entry, const DestinationFixture& fixture
         text.replace(at, 6, fixture.root());
     }
     if (text == L"{fail}") text = FailedClimb(fixture.archiveFolder());
+    // A name that fits the destination field but not behind the folder.
+    if (text == L"{long}") text = std::wstring(MAX_PATH - fixture.archiveFolder().size() + 10, L'n');
     return text;
 }
 
@@ -88,6 +90,7 @@ const Resolution Resolutions[] = {
     {"TwoClimbs", L"..\\..\\out\\", L"out\\", false},
     {"FailedClimb", L"{fail}", L"pkg\\sub\\", true},
     {"ReservedCharacter", L"a|b", L"pkg\\sub\\", true},
+    {"TooLongBehindTheFolder", L"{long}", L"pkg\\sub\\", true},
     {"ForwardSlashes", L"{root/}out/", L"out\\", false},
     {"TrailingBlanks", L"{root}out   ", L"out\\", false},
 };
@@ -161,14 +164,16 @@ TEST(MissingDestination, IsCreatedAfterTheQuestion) {
     }
 }
 
-// String 17 when the folder can't be made: below a file, or the empty
+// String 17 when the folder can't be made: below a file, the empty
 // destination of an archive named without a folder (asked for first
-// unless /O).
+// unless /O), or a path that can't take its trailing backslash.
 TEST(MissingDestination, ThatCannotBeCreatedEndsWithString17) {
     DestinationFixture fixture;
     WriteBytes(fixture.root() + L"file.txt", std::string("a file, not a folder\n"));
     std::vector<std::wstring> before = ListTree(fixture.root());
     std::wstring belowAFile = fixture.root() + L"file.txt\\sub";
+    // 259 characters: no room for the trailing backslash.
+    std::wstring full = fixture.root() + std::wstring(MAX_PATH - 1 - fixture.root().size(), L'd');
     const struct {
         const char* name;
         std::wstring arguments;
@@ -177,6 +182,7 @@ TEST(MissingDestination, ThatCannotBeCreatedEndsWithString17) {
         {"below a file, /O", L"/H /O /N " + Quoted(fixture.archive()) + L" " + Quoted(belowAFile), L""},
         {"below a file", L"/H /N " + Quoted(fixture.archive()) + L" " + Quoted(belowAFile), belowAFile + L"\\"},
         {"archive without a folder", L"/H /N data.cab", L"''"},
+        {"no room for the backslash", L"/H /O /N " + Quoted(fixture.archive()) + L" " + Quoted(full), L""},
     };
     WCHAR previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
