@@ -1,0 +1,141 @@
+#include "launcher.h"
+
+#include <shellapi.h>
+#include <strsafe.h>
+
+#include "../app/paths.h"
+#include "../app/state.h"
+#include "wow64.h"
+
+enum {
+    kCommandBufferChars = 1024,
+    kProbesAfterRunning = 200,  // ~2 s for a window after a program that was still running
+    kProbesAfterEnded = 3000,   // ~30 s after a program that had ended at once
+};
+
+static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 %s";
+
+WCHAR* SplitParameters(WCHAR* command) {
+    // "| 0x20" folds the case of ASCII letters only.
+    for (WCHAR* p = command; *p; p++) {
+        if (p[0] != L'.' || (p[1] | 0x20) != L'e' || (p[2] | 0x20) != L'x' || (p[3] | 0x20) != L'e') continue;
+        if (p[4] == 0) return p + 4;
+        if (p[4] != L' ') continue;
+        p[4] = 0;
+        return p + 5;
+    }
+    return nullptr;
+}
+
+HWND FindInstallerWindow(WCHAR* className, WCHAR* title) {
+    static const WCHAR* const installerClasses[] = {L"MsiDialogCloseClass", L"InstallShield_Win"};
+    title[0] = 0;
+    for (const WCHAR* installerClass : installerClasses) {
+        lstrcpynW(className, installerClass, kInstallerNameChars);
+        HWND window = FindWindowW(className, nullptr);
+        if (window) return window;
+    }
+    className[0] = 0;
+    lstrcpynW(title, L"Setup", kInstallerNameChars);
+    HWND window = FindWindowW(nullptr, title);
+    if (!window) title[0] = 0;
+    return window;
+}
+
+static BOOL EndsWithInf(const WCHAR* command) {
+    int length = lstrlenW(command);
+    return length >= 4 && lstrcmpiW(command + length - 4, L".inf") == 0;
+}
+
+// The setup library installs the script in a child process, always waited
+// for. rundll32 is named by its full path: the search order of
+// CreateProcessW would look in the program's own folder first.
+static void RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
+    WCHAR rundll[MAX_PATH];
+    WCHAR shortPath[MAX_PATH];
+    UINT systemLength = GetSystemDirectoryW(rundll, ARRAYSIZE(rundll));
+    if (systemLength == 0 || systemLength >= ARRAYSIZE(rundll)) return;
+    if (FAILED(StringCchCatW(rundll, ARRAYSIZE(rundll), L"\\rundll32.exe"))) return;
+
+    int redirectionOff = 0;
+    if (G.RunSettings.variant == kVariantX64) redirectionOff = Wow64Control(0);
+
+    DWORD shortLength = GetShortPathNameW(path, shortPath, ARRAYSIZE(shortPath));
+    if (shortLength != 0 && shortLength < ARRAYSIZE(shortPath) &&
+        SUCCEEDED(StringCchPrintfW(path, kCommandBufferChars, kInfCommandFormat, shortPath))) {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(rundll, path, nullptr, nullptr, FALSE, 0, nullptr, workingFolder, &startup, &process)) {
+            WaitForSingleObject(process.hProcess, INFINITE);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+
+    if (redirectionOff) Wow64Control(1);
+}
+
+// Waits, after a program has ended, for an installer window it may have
+// left; the first one found is waited for until it goes.
+static void WaitForInstallerWindow(int probes) {
+    WCHAR className[kInstallerNameChars] = {};
+    WCHAR title[kInstallerNameChars] = {};
+    Sleep(1000);
+    for (int probe = 0; probe < probes; probe++) {
+        Sleep(10);
+        if (!FindInstallerWindow(className, title)) continue;
+        do {
+            Sleep(100);
+        } while (FindWindowW(className[0] ? className : nullptr, title[0] ? title : nullptr));
+        return;
+    }
+}
+
+static void RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS;  // the shell's own error boxes stay
+    execute.lpFile = file;
+    execute.lpParameters = parameters;
+    execute.lpDirectory = workingFolder;
+    execute.nShow = SW_SHOW;
+    if (!ShellExecuteExW(&execute) || !execute.hProcess) return;
+
+    DWORD exitCode = STILL_ACTIVE;
+    WaitForInputIdle(execute.hProcess, INFINITE);
+    Sleep(100);
+    if (!GetExitCodeProcess(execute.hProcess, &exitCode) || !waitFlag) {
+        CloseHandle(execute.hProcess);
+        return;
+    }
+
+    int probes = kProbesAfterEnded;
+    if (exitCode == STILL_ACTIVE) {
+        while (WaitForSingleObject(execute.hProcess, 0) == WAIT_TIMEOUT) Sleep(100);
+        probes = kProbesAfterRunning;
+    }
+    CloseHandle(execute.hProcess);
+    WaitForInstallerWindow(probes);
+}
+
+void LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag) {
+    WCHAR path[kCommandBufferChars] = {};
+    if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%s%s", destination, command))) return;
+    WCHAR* commandPart = path + lstrlenW(destination);
+
+    WCHAR* parameters = nullptr;
+    BOOL infScript = EndsWithInf(commandPart);
+    if (!infScript) parameters = SplitParameters(commandPart);
+
+    // The folder of the file itself: parameters may hold backslashes too.
+    // A folder cut to the buffer would be another folder: refused.
+    WCHAR workingFolder[MAX_PATH];
+    SplitPath(path, workingFolder, nullptr);
+    if (lstrlenW(workingFolder) >= MAX_PATH - 1) return;
+
+    if (infScript)
+        RunInfScript(path, workingFolder);
+    else
+        RunThroughShell(path, parameters, workingFolder, waitFlag);
+}

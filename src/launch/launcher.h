@@ -1,0 +1,23 @@
+// Runs the package's command from the destination after extraction.
+#pragma once
+
+#include <windows.h>
+
+enum { kInstallerNameChars = 128 };
+
+// command: relative to destination, optionally followed by parameters.
+// destination ends in a backslash. waitFlag (DeleteAfterRun): wait for the
+// program and for an installer window it leaves. An ".inf" command runs
+// through the system's setup library and is always waited for. Shows no
+// message; failures end it quietly.
+void LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag);
+
+// Both buffers kInstallerNameChars. Returns the first installer window found
+// (or null); only the buffer of the name that matched is left non-empty.
+HWND FindInstallerWindow(WCHAR* className, WCHAR* title);
+
+// Splits "file.exe parameters" in place: the file ends at the first ".exe"
+// (any case) followed by a blank or the end; the blank becomes the
+// terminator. Returns the parameters (empty when ".exe" ends the text), or
+// null when there is no such ".exe" and the whole text is the file.
+WCHAR* SplitParameters(WCHAR* command);

@@ -1,0 +1,36 @@
+#include "wow64.h"
+
+#include <windows.h>
+
+typedef BOOLEAN(WINAPI* Wow64EnableWow64FsRedirectionFn)(BOOLEAN);
+typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
+
+struct Wow64Functions {
+    HMODULE kernel;
+    Wow64EnableWow64FsRedirectionFn enableRedirection;  // null when the system lacks it
+};
+
+static BOOL CALLBACK LookUpWow64Functions(PINIT_ONCE, PVOID parameter, PVOID*) {
+    Wow64Functions* functions = (Wow64Functions*)parameter;
+    functions->kernel = GetModuleHandleW(L"kernel32");
+    if (functions->kernel)
+        functions->enableRedirection = (Wow64EnableWow64FsRedirectionFn)(void*)GetProcAddress(
+            functions->kernel, "Wow64EnableWow64FsRedirection");
+    return TRUE;
+}
+
+int Wow64Control(int mode) {
+    // Built without thread-safe statics: the once-only set-up is explicit.
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    static Wow64Functions functions;
+    InitOnceExecuteOnce(&once, LookUpWow64Functions, &functions, nullptr);
+    if (!functions.kernel || !functions.enableRedirection) return 0;
+
+    if (mode != -1) return functions.enableRedirection((BOOLEAN)mode);
+
+    // Looked up on every query, never kept.
+    IsWow64ProcessFn isWow64Process = (IsWow64ProcessFn)(void*)GetProcAddress(functions.kernel, "IsWow64Process");
+    BOOL underWow64 = FALSE;
+    if (!isWow64Process || !isWow64Process(GetCurrentProcess(), &underWow64)) return 0;
+    return underWow64;
+}

@@ -1,0 +1,388 @@
+// The command launcher under Wine: the stand-in setup program started
+// through the real shell, ".inf" scripts through the real setup library.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "answer_box.h"
+#include "app/state.h"
+#include "import_patch.h"
+#include "launch/launcher.h"
+#include "launch_fixture.h"
+#include "test_files.h"
+
+static std::wstring WithoutTrailingBackslash(std::wstring path) {
+    if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+static bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return lstrcmpiW(WithoutTrailingBackslash(a).c_str(), WithoutTrailingBackslash(b).c_str()) == 0;
+}
+
+TEST(SplitParameters, FileEndsAtTheFirstExeFollowedByABlankOrTheEnd) {
+    struct Row {
+        const wchar_t* command;
+        const wchar_t* file;
+        const wchar_t* parameters;  // null: none split off
+    } rows[] = {
+        {L"setup.exe /s", L"setup.exe", L"/s"},
+        {L"SETUP.EXE", L"SETUP.EXE", L""},
+        {L"SeTuP.eXe", L"SeTuP.eXe", L""},
+        {L"tool.exe /log=out.txt", L"tool.exe", L"/log=out.txt"},
+        {L"run.exec", L"run.exec", nullptr},
+        {L"readme.txt", L"readme.txt", nullptr},
+        {L"setup.msi", L"setup.msi", nullptr},
+        {L"setup", L"setup", nullptr},
+        {L"a.exe.txt", L"a.exe.txt", nullptr},
+        {L"tools.exe\\setup.exe /q", L"tools.exe\\setup.exe", L"/q"},
+        {L"my.exe dir\\b.exe /q", L"my.exe", L"dir\\b.exe /q"},
+        {L"setup.exe  /a /b", L"setup.exe", L" /a /b"},
+        {L"setup.exe ", L"setup.exe", L""},
+        {L".exe", L".exe", L""},
+        {L"x.ex", L"x.ex", nullptr},
+        {L"", L"", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.command));
+        WCHAR command[64];
+        lstrcpynW(command, row.command, ARRAYSIZE(command));
+        WCHAR* parameters = SplitParameters(command);
+        EXPECT_STREQ(row.file, command);
+        if (row.parameters)
+            EXPECT_STREQ(row.parameters, parameters);
+        else
+            EXPECT_EQ(nullptr, parameters);
+    }
+}
+
+class Launch : public ::testing::Test {
+protected:
+    void SetUp() override { SetEnvironmentVariableW(L"VUV_HELPER_RECORD", record.c_str()); }
+    void TearDown() override {
+        HelperRecord started = ReadHelperRecord(record);
+        if (started.present) WaitForProcessEnd(started.processId);
+    }
+
+    TempFolder temp;
+    std::wstring record = temp / L"record.txt";
+    std::wstring done = record + L".done";
+};
+
+TEST_F(Launch, ExeCommandsRunWithTheirParametersFromTheirFolder) {
+    struct Row {
+        const wchar_t* destination;  // below the temporary folder
+        const wchar_t* program;      // below the destination
+        const wchar_t* command;
+        const wchar_t* parameters;
+        const wchar_t* folder;  // working folder below the destination
+    } rows[] = {
+        {L"T\\", L"setup.exe", L"setup.exe /s", L"/s", L""},
+        {L"T\\", L"SETUP.EXE", L"SETUP.EXE", L"", L""},
+        {L"My.Files\\", L"tool.exe", L"tool.exe /log=out.txt", L"/log=out.txt", L""},
+        {L"T\\", L"sub\\setup.exe", L"sub\\setup.exe /s", L"/s", L"sub"},
+        {L"T\\", L"setup.exe", L"setup.exe /log=C:\\logs\\setup.log", L"/log=C:\\logs\\setup.log", L""},
+        {L"my.exe tools\\", L"setup.exe", L"setup.exe /q", L"/q", L""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.command));
+        TempFolder base;
+        std::wstring destination = base / row.destination;
+        CreateDirectoryW(destination.c_str(), nullptr);
+        PlaceHelper(destination + row.program);
+        DeleteFileW(record.c_str());
+
+        LaunchCommand(row.command, destination.c_str(), FALSE);
+
+        HelperRecord started = ReadHelperRecord(record);
+        ASSERT_TRUE(started.present);
+        EXPECT_TRUE(SamePath(destination + row.program, ProgramOf(started.commandLine))) << Narrow(started.commandLine);
+        EXPECT_EQ(row.parameters, ParametersOf(started.commandLine));
+        EXPECT_TRUE(SamePath(destination + row.folder, started.folder)) << Narrow(started.folder);
+        WaitForProcessEnd(started.processId);
+    }
+}
+
+// Counts the probes for an installer window (each one follows a Sleep(10)).
+static VOID(WINAPI* realSleep)(DWORD);
+static int probeSleeps;
+static VOID WINAPI CountingSleep(DWORD milliseconds) {
+    if (milliseconds == 10) probeSleeps++;
+    realSleep(milliseconds);
+}
+
+static void CountProbes() {
+    realSleep = (VOID(WINAPI*)(DWORD))(void*)GetProcAddress(GetModuleHandleW(L"kernel32"), "Sleep");
+    ASSERT_GT(PatchImports((void*)realSleep, (void*)CountingSleep), 0);
+}
+
+TEST_F(Launch, WithoutTheWaitFlagReturnsWhileTheProgramStillRuns) {
+    PlaceHelper(temp / L"setup.exe");
+    SetEnvironmentVariableW(L"VUV_HELPER_LIFE", L"4000");
+
+    LaunchCommand(L"setup.exe", temp.path().c_str(), FALSE);
+
+    ASSERT_TRUE(ReadHelperRecord(record).present);
+    EXPECT_FALSE(FileExists(done));
+}
+
+TEST_F(Launch, WithTheWaitFlagReturnsAfterTheProgramHasEnded) {
+    CountProbes();
+    PlaceHelper(temp / L"setup.exe");
+    SetEnvironmentVariableW(L"VUV_HELPER_LIFE", L"1500");
+
+    LaunchCommand(L"setup.exe", temp.path().c_str(), TRUE);
+
+    EXPECT_TRUE(FileExists(done));
+    // Still running at the exit-code check: the short search for a window.
+    EXPECT_EQ(200, probeSleeps);
+}
+
+TEST_F(Launch, WaitsUntilTheInstallerWindowLeftBehindHasGone) {
+    CountProbes();
+    PlaceHelper(temp / L"setup.exe");
+    SetEnvironmentVariableW(L"VUV_HELPER_SPAWN", L"1");
+    SetEnvironmentVariableW(L"VUV_HELPER_CLASS", L"MsiDialogCloseClass");
+    SetEnvironmentVariableW(L"VUV_HELPER_LIFE", L"3000");
+
+    LaunchCommand(L"setup.exe", temp.path().c_str(), TRUE);
+
+    EXPECT_TRUE(FileExists(done));
+    EXPECT_EQ(nullptr, FindWindowW(L"MsiDialogCloseClass", nullptr));
+    EXPECT_GT(probeSleeps, 0);
+    EXPECT_LT(probeSleeps, 3000);  // returned on the window's end, not the budget's
+}
+
+// The one test of the long search: about 30 s after a program that ended at once.
+TEST_F(Launch, GivesUpWhenNoInstallerWindowAppears) {
+    CountProbes();
+    PlaceHelper(temp / L"setup.exe");
+
+    LaunchCommand(L"setup.exe", temp.path().c_str(), TRUE);
+
+    EXPECT_TRUE(FileExists(done));
+    EXPECT_EQ(3000, probeSleeps);
+}
+
+TEST(FindInstallerWindow, FindsTheFirstKindInOrderAndNamesOnlyWhatMatched) {
+    struct Row {
+        const wchar_t* classes[2];  // windows of these classes are created...
+        const wchar_t* titles[2];   // ...and windows with these titles
+        const wchar_t* className;   // expected in the buffers afterwards
+        const wchar_t* title;
+    } rows[] = {
+        {{}, {}, L"", L""},
+        {{L"MsiDialogCloseClass"}, {}, L"MsiDialogCloseClass", L""},
+        {{L"InstallShield_Win"}, {}, L"InstallShield_Win", L""},
+        {{}, {L"Setup"}, L"", L"Setup"},
+        {{}, {L"Setup Wizard", L"setup "}, L"", L""},
+        {{L"InstallShield_Win", L"MsiDialogCloseClass"}, {L"Setup"}, L"MsiDialogCloseClass", L""},
+        {{L"InstallShield_Win"}, {L"Setup"}, L"InstallShield_Win", L""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.className) + "|" + Narrow(row.title));
+        std::vector<HWND> windows;
+        HWND expected = nullptr;
+        for (const wchar_t* name : row.classes) {
+            if (!name) continue;
+            WNDCLASSW windowClass = {};
+            windowClass.lpfnWndProc = DefWindowProcW;
+            windowClass.hInstance = GetModuleHandleW(nullptr);
+            windowClass.lpszClassName = name;
+            RegisterClassW(&windowClass);
+            windows.push_back(CreateWindowW(name, L"", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                            GetModuleHandleW(nullptr), nullptr));
+            if (!lstrcmpW(name, row.className)) expected = windows.back();
+        }
+        for (const wchar_t* title : row.titles) {
+            if (!title) continue;
+            windows.push_back(CreateWindowW(L"STATIC", title, WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                                            GetModuleHandleW(nullptr), nullptr));
+            if (!lstrcmpW(title, row.title)) expected = windows.back();
+        }
+        for (HWND window : windows) ASSERT_NE(nullptr, window);
+
+        WCHAR className[kInstallerNameChars] = L"stale";
+        WCHAR title[kInstallerNameChars] = L"stale";
+        EXPECT_EQ(expected, FindInstallerWindow(className, title));
+        EXPECT_STREQ(row.className, className);
+        EXPECT_STREQ(row.title, title);
+        for (HWND window : windows) DestroyWindow(window);
+    }
+}
+
+// Wine's prefix knows the text-file class (the editor) but maps no
+// extension to it; the test maps ".txt" while it runs (a mapping among the
+// user's own classes is not seen by Wine 8's shell).
+class TextFileAssociation {
+public:
+    TextFileAssociation() {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, &disposition))
+            return;
+        created_ = disposition == REG_CREATED_NEW_KEY;
+        if (created_) RegSetValueExW(key, nullptr, 0, REG_SZ, (const BYTE*)L"txtfile", sizeof(L"txtfile"));
+        RegCloseKey(key);
+    }
+    ~TextFileAssociation() {
+        if (created_) RegDeleteKeyW(HKEY_CLASSES_ROOT, kKey);
+    }
+
+private:
+    static constexpr const wchar_t* kKey = L".txt";
+    bool created_ = false;
+};
+
+TEST_F(Launch, ATextFileOpensThroughTheShell) {
+    TextFileAssociation association;
+    WriteBytes(temp / L"readme.txt", std::string("read me\r\n"));
+
+    LaunchCommand(L"readme.txt", temp.path().c_str(), FALSE);
+
+    HWND editor = nullptr;
+    for (int attempt = 0; attempt < 100 && !editor; attempt++) {
+        editor = FindWindowW(L"Notepad", nullptr);
+        if (!editor) Sleep(100);
+    }
+    ASSERT_NE(nullptr, editor);
+    WCHAR caption[256] = L"";
+    GetWindowTextW(editor, caption, ARRAYSIZE(caption));
+    EXPECT_NE(nullptr, wcsstr(caption, L"readme")) << Narrow(caption);
+    DWORD editorProcess = 0;
+    GetWindowThreadProcessId(editor, &editorProcess);
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    WaitForProcessEnd(editorProcess);
+}
+
+TEST_F(Launch, InfScriptsInstallThroughTheSetupLibraryBeforeItReturns) {
+    struct Row {
+        const wchar_t* script;  // below the destination
+        const wchar_t* command;
+        BOOL waitFlag;
+    } rows[] = {
+        {L"setup.inf", L"setup.inf", FALSE},
+        {L"setup.inf", L"setup.inf", TRUE},
+        {L"drv\\SETUP.INF", L"drv\\SETUP.INF", FALSE},
+        {L"Setup.Inf", L"Setup.Inf", FALSE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.command));
+        TempFolder destination;
+        std::wstring script = destination / row.script;
+        WriteInfScript(script, "01,copied", "payload.txt");
+
+        LaunchCommand(row.command, destination.path().c_str(), row.waitFlag);
+
+        std::wstring folder = script.substr(0, script.find_last_of(L'\\') + 1);
+        EXPECT_TRUE(FileExists(folder + L"copied\\payload.txt"));
+    }
+}
+
+static BOOL(WINAPI* realCreateProcessW)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                                        LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+static std::vector<std::wstring> startedPrograms, startedCommandLines, startedFolders;
+static BOOL WINAPI RecordingCreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES process,
+                                           LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags, LPVOID environment,
+                                           LPCWSTR folder, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION information) {
+    startedPrograms.push_back(application ? application : L"(null)");
+    startedCommandLines.push_back(commandLine ? commandLine : L"(null)");
+    startedFolders.push_back(folder ? folder : L"(null)");
+    return realCreateProcessW(application, commandLine, process, thread, inherit, flags, environment, folder, startup,
+                              information);
+}
+
+static void RecordProcessStarts() {
+    realCreateProcessW = (decltype(realCreateProcessW))(void*)GetProcAddress(GetModuleHandleW(L"kernel32"),
+                                                                             "CreateProcessW");
+    ASSERT_GT(PatchImports((void*)realCreateProcessW, (void*)RecordingCreateProcessW), 0);
+}
+
+TEST_F(Launch, InfScriptRunsTheSystemsRundll32ByFullPathWithTheShortPath) {
+    RecordProcessStarts();
+    std::wstring script = temp / L"drv\\Long Script Name.inf";
+    WriteInfScript(script, "01,copied", "payload.txt");
+
+    LaunchCommand(L"drv\\Long Script Name.inf", temp.path().c_str(), FALSE);
+
+    WCHAR system[MAX_PATH], shortPath[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_NE(0u, GetShortPathNameW(script.c_str(), shortPath, MAX_PATH));
+    ASSERT_EQ(1u, startedPrograms.size());
+    EXPECT_TRUE(SamePath(std::wstring(system) + L"\\rundll32.exe", startedPrograms[0])) << Narrow(startedPrograms[0]);
+    EXPECT_EQ(L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 " + std::wstring(shortPath),
+              startedCommandLines[0]);
+    EXPECT_TRUE(SamePath(temp / L"drv\\", startedFolders[0])) << Narrow(startedFolders[0]);
+    EXPECT_TRUE(FileExists(temp / L"drv\\copied\\payload.txt"));
+}
+
+TEST_F(Launch, InfScriptThatIsMissingStartsNothing) {
+    RecordProcessStarts();
+    for (char variant : {kVariantPlain, kVariantX64}) {
+        G.RunSettings.variant = variant;
+        LaunchCommand(L"missing.inf", temp.path().c_str(), TRUE);
+        EXPECT_TRUE(startedPrograms.empty());
+        EXPECT_EQ(IMAGE_FILE_MACHINE_I386, SystemKernelMachine());  // redirection on again
+    }
+}
+
+// Redirection is off around the system's rundll32 for a '6' package only:
+// the 64-bit setup library then installs into the native system folder.
+TEST_F(Launch, X64PackageInstallsInfThroughTheNativeSystemFolder) {
+    struct Row {
+        char variant;
+        bool nativeFolder;
+    } rows[] = {{kVariantX64, true}, {kVariantPlain, false}};
+    WCHAR system[MAX_PATH], wow64System[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_NE(0u, GetSystemWow64DirectoryW(wow64System, MAX_PATH));
+    std::string payload = "vuv-launch-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    std::wstring nativeCopy = std::wstring(system) + L"\\" + Widen(payload);
+    std::wstring wow64Copy = std::wstring(wow64System) + L"\\" + Widen(payload);
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.variant);
+        G.RunSettings.variant = row.variant;
+        WriteInfScript(temp / L"setup.inf", "11", payload);
+
+        LaunchCommand(L"setup.inf", temp.path().c_str(), FALSE);
+
+        EXPECT_EQ(IMAGE_FILE_MACHINE_I386, SystemKernelMachine());  // redirection on again
+        PVOID redirection = nullptr;
+        ASSERT_TRUE(Wow64DisableWow64FsRedirection(&redirection));
+        bool native = FileExists(nativeCopy);
+        bool wow64 = FileExists(wow64Copy);
+        DeleteFileW(nativeCopy.c_str());
+        DeleteFileW(wow64Copy.c_str());
+        Wow64RevertWow64FsRedirection(redirection);
+        EXPECT_EQ(row.nativeFolder, native);
+        EXPECT_EQ(!row.nativeFolder, wow64);
+    }
+}
+
+// Not an ".exe" followed by a blank or the end: the whole text is the file.
+// run.exe beside it is not run; the shell reports the missing file itself
+// (Wine: "File not found.").
+TEST_F(Launch, RunExecIsAFileOfItsOwn) {
+    PlaceHelper(temp / L"run.exe");
+
+    AnsweredBox box = AnswerBoxDuring(L"", [&] { LaunchCommand(L"run.exec", temp.path().c_str(), FALSE); });
+
+    EXPECT_TRUE(box.shown);
+    EXPECT_FALSE(ReadHelperRecord(record).present);
+}
+
+// ".inf" must end the command: with parameters it goes to the shell as one
+// file name, which it can't find, and the setup library is not started.
+TEST_F(Launch, InfWithParametersIsNotInstalled) {
+    RecordProcessStarts();
+    WriteInfScript(temp / L"setup.inf", "01,copied", "payload.txt");
+
+    AnsweredBox box = AnswerBoxDuring(L"", [&] { LaunchCommand(L"setup.inf /q", temp.path().c_str(), FALSE); });
+
+    EXPECT_TRUE(box.shown);
+    EXPECT_TRUE(startedPrograms.empty());
+    EXPECT_FALSE(FileExists(temp / L"copied\\payload.txt"));
+}
