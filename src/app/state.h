@@ -106,3 +106,8 @@ struct GlobalState {
 };
 
 extern GlobalState G;
+
+// The fields that do not start at zero: the free descriptor slots and the
+// seams. Called first by the entry point (the program has no C runtime
+// start-up code, so no static initializer would run).
+void SetStateDefaults(void);
