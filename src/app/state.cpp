@@ -1,9 +1,20 @@
 #include "state.h"
 
-// Everything starts zero except the free archive descriptor slots.
-GlobalState G = [] {
-    GlobalState state = {};
-    state.ArchiveHandles[0] = -1;
-    state.ArchiveHandles[1] = -1;
-    return state;
-}();
+#include <io.h>
+
+// Zero-filled at load: a constant initializer would put the whole record,
+// buffers and tables included, into the program file.
+GlobalState G;
+
+// The fields that do not start at zero: the free descriptor slots and the
+// seams. Set before anything runs.
+static bool SetStateDefaults(void) {
+    G.ArchiveHandles[0] = -1;
+    G.ArchiveHandles[1] = -1;
+    G.OutputDescriptor = -1;
+    G.ReadClock = GetTickCount;
+    G.LowLevelWrite = _write;
+    return true;
+}
+
+static bool stateDefaultsSet = SetStateDefaults();

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 #include <winnetwk.h>
+// After windows.h, which it needs.
+#include <fdi.h>
 
 #include "../check/crc32_core.h"
 #include "package_header.h"
@@ -37,6 +39,12 @@ struct NetworkFunctions {
     OpenEnumFn openEnum;
     EnumResourceFn enumResource;
     CloseEnumFn closeEnum;
+};
+
+// A display update that happens at most once per interval (engine).
+struct Throttle {
+    BOOL started;  // the first update is always due
+    DWORD lastTick;
 };
 
 enum {
@@ -78,6 +86,25 @@ struct GlobalState {
     DWORD ExpectedFileSize;  // size announced for the current entry
     BOOL NewerOnly;          // overwrite dialog's Newer button
     BOOL RunIncomplete;      // an entry's written size differed: extraction failed
+    int OutputDescriptor;    // output file open now (-1 none); cleared by the close callback
+    BOOL OutputUnfinished;   // output opened and its close notification not yet seen
+    WCHAR KnownOutputFolder[MAX_PATH];  // last output folder found or created this run
+    Throttle ProgressThrottle;          // progress messages to ProgressWindow
+    Throttle NameThrottle;              // file name in control 1006
+    WCHAR WideName[1040];               // AnsiToWide result, valid until the next call
+    WCHAR SystemErrorText[kLongTextChars];  // ShowSystemError result
+
+    // Cabinet library binding (worker thread): null until loaded and bound.
+    HMODULE CabinetModule;
+    decltype(&FDICreate) CabinetCreate;
+    decltype(&FDICopy) CabinetCopy;
+    decltype(&FDIIsCabinet) CabinetIsCabinet;
+    decltype(&FDIDestroy) CabinetDestroy;
+
+    // Seams for tests, set to the real calls at start: the clock of the
+    // display throttles and the low-level write of output files.
+    DWORD(WINAPI* ReadClock)(void);
+    int(__cdecl* LowLevelWrite)(int descriptor, const void* buffer, unsigned int count);
 
     // Destination dialog and completion popup, GUI thread only.
     int SuppressNextChange;  // next EN_CHANGE of the folder edit is ours

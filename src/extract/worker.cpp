@@ -1,0 +1,40 @@
+#include "worker.h"
+
+#include "app/paths.h"
+#include "app/state.h"
+#include "cabinet_library.h"
+#include "decoder.h"
+#include "notify.h"
+
+enum { kCabinetNameBytes = 128 };  // names handed to the library; they decide nothing
+
+// The library joins the cabinet's folder and name and may refuse the
+// result when it is long, though the open callback ignores both: a part
+// that does not fit in ANSI is handed over empty.
+static void ToLibraryName(const WCHAR* text, char* out) {
+    if (!WideCharToMultiByte(CP_ACP, 0, text, -1, out, kCabinetNameBytes, nullptr, nullptr)) out[0] = 0;
+}
+
+unsigned __stdcall ExtractionWorker(void* archivePath) {
+    const WCHAR* path = (const WCHAR*)archivePath;
+    G.RedirectOpenToArchive = TRUE;
+    int exitCode = -1;
+
+    ERF error = {};
+    HFDI context = CabCreate(DecoderAlloc, DecoderFree, DecoderOpen, DecoderRead, DecoderWrite, DecoderClose,
+                             DecoderSeek, cpuUNKNOWN, &error);
+    if (context) {
+        WCHAR folder[MAX_PATH], name[MAX_PATH];
+        SplitPath(path, folder, name);
+        char cabinetFolder[kCabinetNameBytes], cabinetName[kCabinetNameBytes];
+        ToLibraryName(folder, cabinetFolder);
+        ToLibraryName(name, cabinetName);
+        BOOL copied = CabCopy(context, cabinetName, cabinetFolder, 0, FileNotify, nullptr, nullptr);
+        DiscardUnfinishedOutput();
+        CabDestroy(context);
+        // A write failure that the library carried on over is no success.
+        if (copied && G.AbortCode == 0) exitCode = 0;
+    }
+    SendMessageW(G.ProgressWindow, WM_CLOSE, 0, 0);
+    return (unsigned)exitCode;
+}

@@ -1,0 +1,252 @@
+// The notification handler called the way the cabinet library calls it,
+// with real output files: the cases that need no dialog.
+#include <gtest/gtest.h>
+
+#include <io.h>
+
+#include <string>
+
+#include "app/state.h"
+#include "app/string_list.h"
+#include "cab_writer.h"
+#include "engine_run.h"
+#include "extract/decoder.h"
+#include "extract/notify.h"
+#include "test_files.h"
+
+namespace {
+
+const USHORT kDate = 0x5867, kTime = 0x70AF;  // 7 March 2024, 14:05:30
+
+class Notify : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lstrcpyW(G.RunSettings.destination, temp.path().c_str());
+        G.RedirectOpenToArchive = TRUE;
+    }
+
+    INT_PTR Copy(const char* name, ULONG size, USHORT date = kDate, USHORT time = kTime) {
+        FDINOTIFICATION entry = {};
+        entry.psz1 = (char*)name;
+        entry.cb = (LONG)size;
+        entry.date = date;
+        entry.time = time;
+        return FileNotify(fdintCOPY_FILE, &entry);
+    }
+
+    INT_PTR Close(INT_PTR descriptor, USHORT attribs = 0x20, USHORT date = kDate, USHORT time = kTime) {
+        FDINOTIFICATION entry = {};
+        entry.hf = descriptor;
+        entry.date = date;
+        entry.time = time;
+        entry.attribs = attribs;
+        return FileNotify(fdintCLOSE_FILE_INFO, &entry);
+    }
+
+    // One stored file as the library handles it: announce, write, close.
+    void Extract(const char* name, const std::string& data, USHORT attribs = 0x20, ULONG announced = ~0u) {
+        INT_PTR descriptor = Copy(name, announced == ~0u ? (ULONG)data.size() : announced);
+        ASSERT_GT(descriptor, 0) << name;
+        if (!data.empty()) ASSERT_EQ(data.size(), DecoderWrite(descriptor, (void*)data.data(), (UINT)data.size()));
+        EXPECT_EQ(TRUE, Close(descriptor, attribs));
+    }
+
+
+    TempFolder temp;
+};
+
+TEST_F(Notify, WritesTheFileWithItsStoredTimeAndKeptAttributes) {
+    Extract("sub/file.txt", "contents", 0xE7);
+    std::wstring path = temp / L"sub\\file.txt";
+    EXPECT_EQ("contents", std::string((const char*)ReadBytes(path).data(), 8));
+    EXPECT_EQ(((DWORD)kDate << 16) | kTime, LocalStamp(path));
+    // Read-only, hidden, system and archive only: never 0x40 or 0x80.
+    EXPECT_EQ(0x27u, GetFileAttributesW(path.c_str()));
+    EXPECT_EQ(-1, G.OutputDescriptor);
+}
+
+TEST_F(Notify, StoredTimeIsLocalTime) {
+    INT_PTR descriptor = Copy("t.txt", 0, DosDate(2001, 2, 3), DosTime(4, 5, 6));
+    ASSERT_GT(descriptor, 0);
+    Close(descriptor, 0x00, DosDate(2001, 2, 3), DosTime(4, 5, 6));
+    std::wstring path = temp / L"t.txt";
+    EXPECT_EQ(((DWORD)DosDate(2001, 2, 3) << 16) | DosTime(4, 5, 6), LocalStamp(path));
+
+    // The same instant in UTC, as the file system holds it.
+    SYSTEMTIME local = {2001, 2, 0, 3, 4, 5, 6, 0}, universal;
+    ASSERT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    SYSTEMTIME written;
+    FileTimeToSystemTime(&data.ftLastWriteTime, &written);
+    EXPECT_EQ(universal.wHour, written.wHour);
+    EXPECT_EQ(universal.wDay, written.wDay);
+    // No kept attribute: a normal file (Wine always reports the archive bit).
+    EXPECT_EQ(0u, GetFileAttributesW(path.c_str()) & 0x07);
+}
+
+TEST_F(Notify, SizeMismatchDeletesThatFileMarksTheRunAndGoesOn) {
+    INT_PTR descriptor = Copy("short.txt", 10);
+    ASSERT_GT(descriptor, 0);
+    ASSERT_EQ(3u, DecoderWrite(descriptor, (void*)"abc", 3));
+    EXPECT_EQ(TRUE, Close(descriptor));
+    EXPECT_FALSE(FileExists(temp / L"short.txt"));
+    EXPECT_TRUE(G.RunIncomplete);
+
+    Extract("next.txt", "next");
+    EXPECT_TRUE(FileExists(temp / L"next.txt"));
+    EXPECT_EQ(0, G.AbortCode);
+}
+
+TEST_F(Notify, FolderEntryCreatesItsFoldersAndWritesNothing) {
+    EXPECT_EQ(0, Copy("d1\\d2\\", 0));
+    EXPECT_TRUE(FolderExists(temp / L"d1\\d2"));
+    EXPECT_EQ((std::vector<std::wstring>{L"d1\\", L"d1\\d2\\"}), ListTree(temp.path()));
+}
+
+TEST_F(Notify, SingleBackslashEndsTheExtractionWithoutMessage) {
+    EXPECT_EQ(-1, Copy("\\", 1));
+    EXPECT_EQ(0, G.AbortCode);
+    EXPECT_TRUE(ListTree(temp.path()).empty());
+}
+
+TEST_F(Notify, OneLeadingBackslashIsDropped) {
+    Extract("\\root.txt", "r");
+    EXPECT_TRUE(FileExists(temp / L"root.txt"));
+    Extract("\\\\srv\\share\\f.txt", "f");
+    EXPECT_TRUE(FileExists(temp / L"srv\\share\\f.txt"));
+}
+
+TEST_F(Notify, Utf8NameWithoutTheUtf8BitIsStillUtf8) {
+    Extract("caf\xC3\xA9.txt", "x", 0x20);
+    Extract("\xE3\x81\x82.txt", "y", 0xA0);
+    EXPECT_TRUE(FileExists(temp / L"caf\x00E9.txt"));
+    EXPECT_TRUE(FileExists(temp / L"\x3042.txt"));
+}
+
+TEST_F(Notify, RecordsWrittenFilesOnlyWithACommandToDeleteAfter) {
+    G.RunSettings.DeleteAfterRun = 1;
+    Extract("a.txt", "a");
+    EXPECT_EQ(0, StringListCount(&G.PathList));
+
+    lstrcpyW(G.RunSettings.command, L"setup.exe");
+    Extract("b.txt", "b");
+    EXPECT_EQ(0, Copy("folder\\", 0));
+    ASSERT_EQ(1, StringListCount(&G.PathList));
+    EXPECT_EQ(temp / L"b.txt", StringListFirst(&G.PathList));
+
+    G.RunSettings.DeleteAfterRun = 0;
+    Extract("c.txt", "c");
+    EXPECT_EQ(1, StringListCount(&G.PathList));
+}
+
+TEST_F(Notify, OverwriteAllReplacesAReadOnlyFile) {
+    std::wstring path = temp / L"ro.txt";
+    WriteBytes(path, std::string("old contents"));
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    G.RunSettings.OverwriteAll = 1;
+    Extract("ro.txt", "new", 0x21);
+    EXPECT_EQ("new", std::string((const char*)ReadBytes(path).data(), 3));
+    EXPECT_EQ(3u, ReadBytes(path).size());
+    EXPECT_EQ(0x21u, GetFileAttributesW(path.c_str()));
+}
+
+TEST_F(Notify, NewerOnlyKeepsAFileAsNewAsTheStoredOne) {
+    std::wstring path = temp / L"same.txt";
+    Extract("same.txt", "first");
+    G.NewerOnly = TRUE;
+    EXPECT_EQ(0, Copy("same.txt", 6));
+    EXPECT_EQ(5u, ReadBytes(path).size());
+    EXPECT_EQ(0, Copy("same.txt", 6, kDate, kTime - 1));
+
+    INT_PTR descriptor = Copy("same.txt", 6, kDate, kTime + 1);
+    ASSERT_GT(descriptor, 0);
+    DecoderWrite(descriptor, (void*)"second", 6);
+    Close(descriptor, 0x20, kDate, kTime + 1);
+    EXPECT_EQ(6u, ReadBytes(path).size());
+}
+
+// A file that cannot be opened for reading has stamp 0: any stored stamp
+// but 0 is newer.
+TEST_F(Notify, NewerOnlyReplacesAFileThatCannotBeRead) {
+    std::wstring path = temp / L"locked.txt";
+    WriteBytes(path, std::string("old"));
+    HANDLE holder = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    G.NewerOnly = TRUE;
+    EXPECT_EQ(0, Copy("locked.txt", 4, 0, 0));
+    INT_PTR descriptor = Copy("locked.txt", 4, DosDate(1980, 1, 1), 0);
+    EXPECT_GT(descriptor, 0);
+    if (descriptor > 0) DecoderClose(descriptor);
+    CloseHandle(holder);
+}
+
+TEST_F(Notify, NothingIsOpenedOnceTheRunIsStopped) {
+    G.AbortCode = 100;
+    EXPECT_EQ(-1, Copy("late.txt", 4));
+    EXPECT_FALSE(FileExists(temp / L"late.txt"));
+}
+
+TEST_F(Notify, OutputThatCannotBeCreatedEndsTheExtraction) {
+    CreateDirectoryW((temp / L"taken").c_str(), nullptr);
+    G.RunSettings.OverwriteAll = 1;
+    EXPECT_EQ(-1, Copy("taken", 4));
+    EXPECT_EQ(-1, G.OutputDescriptor);
+}
+
+TEST_F(Notify, UnfinishedOutputIsClosedAndDeleted) {
+    Extract("done.txt", "done");
+    INT_PTR descriptor = Copy("partial.txt", 100);
+    ASSERT_GT(descriptor, 0);
+    DecoderWrite(descriptor, (void*)"part", 4);
+    DiscardUnfinishedOutput();
+    EXPECT_FALSE(FileExists(temp / L"partial.txt"));
+    EXPECT_TRUE(FileExists(temp / L"done.txt"));
+    EXPECT_EQ(-1, G.OutputDescriptor);
+}
+
+TEST_F(Notify, OutputClosedByTheLibraryAloneIsStillDeleted) {
+    INT_PTR descriptor = Copy("partial.txt", 100);
+    ASSERT_GT(descriptor, 0);
+    DecoderClose(descriptor);
+    DiscardUnfinishedOutput();
+    EXPECT_FALSE(FileExists(temp / L"partial.txt"));
+}
+
+TEST_F(Notify, OtherNotificationsAreAccepted) {
+    FDINOTIFICATION entry = {};
+    EXPECT_EQ(0, FileNotify(fdintCABINET_INFO, &entry));
+    EXPECT_EQ(0, FileNotify(fdintPARTIAL_FILE, &entry));
+    EXPECT_EQ(0, FileNotify(fdintENUMERATE, &entry));
+}
+
+// A window with a control 1006, as the progress dialog has.
+DWORD fakeNow = 0;
+DWORD WINAPI FakeClock(void) { return fakeNow; }
+
+std::wstring ShownName() {
+    WCHAR text[MAX_PATH] = L"";
+    GetDlgItemTextW(G.ProgressWindow, 1006, text, MAX_PATH);
+    return text;
+}
+
+TEST_F(Notify, CurrentNameIsShownAtMostOncePerInterval) {
+    G.ProgressWindow = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND label = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, G.ProgressWindow, (HMENU)1006, nullptr,
+                               nullptr);
+    ASSERT_TRUE(label);
+    G.ReadClock = FakeClock;
+
+    Extract("one.txt", "1");
+    EXPECT_EQ(L"one.txt", ShownName());
+    fakeNow += 24;
+    Extract("two.txt", "2");
+    EXPECT_EQ(L"one.txt", ShownName());
+    fakeNow += 1;
+    Extract("dir/three.txt", "3");
+    EXPECT_EQ(L"dir\\three.txt", ShownName());
+    DestroyWindow(G.ProgressWindow);
+}
+
+}  // namespace

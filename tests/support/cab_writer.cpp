@@ -1,0 +1,132 @@
+#include "cab_writer.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/package_header.h"
+#include "test_files.h"
+
+static void Put16(std::vector<unsigned char>& out, uint32_t value) {
+    out.push_back(value & 0xFF);
+    out.push_back((value >> 8) & 0xFF);
+}
+
+static void Put32(std::vector<unsigned char>& out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+static void Patch32(std::vector<unsigned char>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; i++) out[at + i] = (value >> (8 * i)) & 0xFF;
+}
+
+static void PutString(std::vector<unsigned char>& out, const std::string& text) {
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+}
+
+std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
+    // Each folder's uncompressed stream: its files' data in file order.
+    std::vector<std::string> streams(spec.folders);
+    std::vector<uint32_t> offsets;
+    for (const CabFile& file : spec.files) {
+        offsets.push_back((uint32_t)streams.at(file.folder).size());
+        streams[file.folder] += file.data;
+    }
+
+    // Cut every stream into blocks; the last block of the last folder may
+    // be split, its second half left to a next cabinet.
+    struct Block {
+        std::string bytes;
+        uint16_t uncompressed;
+    };
+    std::vector<std::vector<Block>> blocks(spec.folders);
+    size_t splitFrom = SIZE_MAX;  // stream offset of the missing half
+    for (int f = 0; f < spec.folders; f++) {
+        const std::string& stream = streams[f];
+        for (size_t at = 0; at < stream.size(); at += spec.blockSize) {
+            std::string bytes = stream.substr(at, spec.blockSize);
+            blocks[f].push_back({bytes, (uint16_t)bytes.size()});
+        }
+        if (spec.splitLastBlock && f == spec.folders - 1 && !blocks[f].empty()) {
+            Block& last = blocks[f].back();
+            size_t kept = last.bytes.size() / 2;
+            splitFrom = stream.size() - last.bytes.size() + kept;
+            last.bytes.resize(kept);
+            last.uncompressed = 0;  // the block ends in the next cabinet
+        }
+    }
+
+    std::vector<unsigned char> out;
+    uint16_t flags = spec.nextCabinet.empty() ? 0 : 0x0002;
+    out.insert(out.end(), {'M', 'S', 'C', 'F'});
+    Put32(out, 0);  // reserved
+    Put32(out, 0);  // cabinet size, patched below
+    Put32(out, 0);  // reserved
+    Put32(out, 0);  // first file entry, patched below
+    Put32(out, 0);  // reserved
+    out.push_back(3);  // version 1.3
+    out.push_back(1);
+    Put16(out, spec.folders);
+    Put16(out, (uint32_t)spec.files.size());
+    Put16(out, flags);
+    Put16(out, 0x1234);  // set id
+    Put16(out, 0);       // number in the set
+    if (flags & 0x0002) {
+        PutString(out, spec.nextCabinet);
+        PutString(out, "disk");
+    }
+
+    std::vector<size_t> folderStarts;
+    for (int f = 0; f < spec.folders; f++) {
+        folderStarts.push_back(out.size());
+        Put32(out, 0);  // first data block, patched below
+        Put16(out, (uint32_t)blocks[f].size());
+        Put16(out, 0);  // no compression
+    }
+
+    Patch32(out, 16, (uint32_t)out.size());
+    for (size_t i = 0; i < spec.files.size(); i++) {
+        const CabFile& file = spec.files[i];
+        uint32_t size = file.announcedSize >= 0 ? (uint32_t)file.announcedSize : (uint32_t)file.data.size();
+        bool continued = file.folder == spec.folders - 1 && offsets[i] + file.data.size() > splitFrom;
+        Put32(out, size);
+        Put32(out, offsets[i]);
+        Put16(out, continued ? 0xFFFE : file.folder);
+        Put16(out, file.date);
+        Put16(out, file.time);
+        Put16(out, file.attribs);
+        PutString(out, file.name);
+    }
+
+    for (int f = 0; f < spec.folders; f++) {
+        Patch32(out, folderStarts[f], (uint32_t)out.size());
+        for (const Block& block : blocks[f]) {
+            Put32(out, 0);  // no checksum
+            Put16(out, (uint32_t)block.bytes.size());
+            Put16(out, block.uncompressed);
+            out.insert(out.end(), block.bytes.begin(), block.bytes.end());
+        }
+    }
+    Patch32(out, 8, (uint32_t)out.size());
+    return out;
+}
+
+uint16_t DosDate(int year, int month, int day) { return (uint16_t)(((year - 1980) << 9) | (month << 5) | day); }
+
+uint16_t DosTime(int hour, int minute, int second) { return (uint16_t)((hour << 11) | (minute << 5) | (second / 2)); }
+
+std::vector<unsigned char> BuildPackage(const std::vector<unsigned char>& cabinet, long* cabinetOffset,
+                                        const void* header) {
+    std::vector<unsigned char> package = ReadBytes(BuildPath("vuvuzu.exe"));
+    EXPECT_FALSE(package.empty()) << "the built program is missing";
+    const unsigned char* headerBytes = (const unsigned char*)header;
+    if (headerBytes)
+        package.insert(package.end(), headerBytes, headerBytes + kHeaderSize);
+    else
+        package.resize(package.size() + kHeaderSize);
+    *cabinetOffset = (long)package.size();
+    package.insert(package.end(), cabinet.begin(), cabinet.end());
+    return package;
+}
