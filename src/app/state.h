@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winnetwk.h>
 // After windows.h, which it needs.
 #include <fdi.h>
 
@@ -25,6 +26,19 @@ struct OverwriteQuery {
     DWORD incomingStamp;
     ULONGLONG existingSize;
     ULONGLONG incomingSize;
+};
+
+// Network provider functions of mpr.dll, bound by the completion popup on
+// its first network text (GUI thread); closeEnum stays null until all three
+// are found.
+struct NetworkFunctions {
+    typedef DWORD(WINAPI* OpenEnumFn)(DWORD, DWORD, DWORD, NETRESOURCEW*, HANDLE*);
+    typedef DWORD(WINAPI* EnumResourceFn)(HANDLE, DWORD*, void*, DWORD*);
+    typedef DWORD(WINAPI* CloseEnumFn)(HANDLE);
+    HMODULE library;
+    OpenEnumFn openEnum;
+    EnumResourceFn enumResource;
+    CloseEnumFn closeEnum;
 };
 
 // A display update that happens at most once per interval (engine).
@@ -99,6 +113,8 @@ struct GlobalState {
     HWND CompletionEdit;
     WNDPROC listBoxProc;  // the list box class's own procedure
     HHOOK keyboardHook;
+    NetworkFunctions Network;
+    BOOL oleInitialized;  // BrowseForFolder initialised OLE; the driver ends it
 
     // Package CRC check, GUI thread.
     Crc32Tables CrcTable;
