@@ -1,52 +1,251 @@
 #include "driver.h"
 
-#include "../../res/resource.h"
+#include <shellapi.h>
+#include <stdlib.h>
+
+#include "check/package_crc.h"
 #include "extract/output_path.h"
-#include "extraction_phase.h"
+#include "launch/launcher.h"
+#include "launch/wow64.h"
 #include "messages.h"
 #include "package.h"
 #include "paths.h"
+#include "../../res/resource.h"
 #include "state.h"
 #include "string_list.h"
+#include "extraction_phase.h"
+#include "file_access.h"
+#include "ui/destination_dialog.h"
 
-// Archive mode with an absolute destination (or the archive's folder), no
-// dialog: enough to extract a cabinet or a package named on the command
-// line. The header step, the destination dialog and its resolution rules
-// and the actions after the extraction are still to come.
-void RunExtraction(WCHAR* archivePath) {
-    if (G.archivePathRefused) {
-        ShowStringBox(nullptr, IDS_CANNOT_OPEN_ARCHIVE, MB_ICONERROR);
-        return;
-    }
-    if (!archivePath[0]) return;
+static void ShowErrorBox(UINT id) { ShowStringBox(nullptr, id, MB_ICONERROR); }
 
-    G.ArchivePath = archivePath;
-    LONG archiveSize = LocateCabinet(archivePath, INVALID_HANDLE_VALUE);
-    if (archiveSize == -1) {
-        ShowStringBox(nullptr, IDS_CANNOT_OPEN_ARCHIVE, MB_ICONERROR);
-        return;
-    }
-    if (G.CabinetOffset == -1) {
-        ShowStringBox(nullptr, IDS_UNSUPPORTED_FORMAT, MB_ICONERROR);
-        return;
+// Self-extract mode: reads the header behind the program's own image and
+// applies it. Returns the open file for the cabinet search, or
+// INVALID_HANDLE_VALUE when the run ends here (any message already shown).
+static HANDLE RunHeaderStep(WCHAR* archivePath) {
+    DWORD length = GetModuleFileNameW(nullptr, archivePath, MAX_PATH);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (length > 0 && length < MAX_PATH) file = FileOpen(archivePath, kOpenBinary, kShareDenyNone, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ShowErrorBox(IDS_CANNOT_OPEN_ARCHIVE);
+        return INVALID_HANDLE_VALUE;
     }
 
-    SplitPath(G.ArchivePath, G.archiveFolder, nullptr);
+    PackageHeader* headerCopy = (PackageHeader*)malloc(sizeof(PackageHeader));
+    HeaderOutcome outcome = headerCopy ? ReadPackageHeader(file, headerCopy) : NoHeader;
+    if (outcome == EmptyPackage) goto endQuietly;
+    if (outcome == ValidHeader) {
+        if (headerCopy->variant == kVariantX64 && !Wow64Control(-1)) {
+            ShowErrorBox(IDS_NEEDS_WIN64);
+            goto endQuietly;
+        }
+        LONGLONG headerEnd = FileTell(file);
+        G.PrivateTempFolder = ApplyPackageHeader(headerCopy, archivePath);
+        if (G.RunSettings.PackageCrc) {
+            LONG endValue = (LONG)(FileSize(file) + kHeaderSize);
+            DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
+                                        (LONG)(headerEnd - kHeaderSize), archivePath);
+            if (crc == 0 && G.RunSettings.command[0]) goto endQuietly;
+            FileSeek(file, 0, 0, FILE_BEGIN);
+        }
+    }
+    free(headerCopy);
+    return file;
+
+endQuietly:
+    free(headerCopy);
+    FileClose(file);
+    return INVALID_HANDLE_VALUE;
+}
+
+static BOOL HasReservedCharacter(const WCHAR* text) {
+    for (; *text; text++)
+        if (*text == L'*' || *text == L'?' || *text == L'"' || *text == L'<' || *text == L'>' || *text == L'|')
+            return TRUE;
+    return FALSE;
+}
+
+// folder (with backslash) followed by rest into out; FALSE when it does
+// not fit the destination field.
+static BOOL JoinDestination(WCHAR* out, const WCHAR* folder, const WCHAR* rest) {
+    int folderLength = lstrlenW(folder);
+    if (folderLength + lstrlenW(rest) >= kDestinationChars) return FALSE;
+    WCHAR joined[kDestinationChars];
+    lstrcpynW(joined, folder, kDestinationChars);
+    lstrcpynW(joined + folderLength, rest, kDestinationChars - folderLength);
+    lstrcpynW(out, joined, kDestinationChars);
+    return TRUE;
+}
+
+// Leading "..\" groups climb from the archive's folder. FALSE when a group
+// finds no folder left to climb out of.
+static BOOL ClimbDestination(WCHAR* destination) {
+    WCHAR climbed[MAX_PATH];
+    lstrcpynW(climbed, G.archiveFolder, MAX_PATH);
+    RemoveTrailingBackslash(climbed);
+    const WCHAR* rest = destination;
+    const WCHAR* tail = destination;
+    while (rest[0] == L'.' && rest[1] == L'.' && rest[2] == L'\\') {
+        WCHAR* slash = nullptr;
+        for (WCHAR* p = climbed; *p; p++)
+            if (*p == L'\\') slash = p;
+        if (!slash) return FALSE;
+        *slash = 0;
+        tail = rest + 2;
+        rest += 3;
+    }
+    WCHAR tailCopy[kDestinationChars];
+    lstrcpynW(tailCopy, tail, kDestinationChars);
+    return JoinDestination(destination, climbed, tailCopy);
+}
+
+// Relative entries are taken from the archive's folder. FALSE: the entry
+// can't be resolved (a failed climb, or the result would not fit).
+static BOOL ResolveDestination(WCHAR* destination) {
+    WCHAR entry[kDestinationChars];
+    lstrcpynW(entry, destination, kDestinationChars);
+    int length = lstrlenW(entry);
+    BOOL hasBackslash = FALSE;
+    for (const WCHAR* p = entry; *p; p++)
+        if (*p == L'\\') hasBackslash = TRUE;
+
+    if (length == 0) return JoinDestination(destination, G.archiveFolder, L"");
+    if (!hasBackslash && entry[length - 1] != L':') return JoinDestination(destination, G.archiveFolder, entry);
+    if (entry[0] == L'\\' && entry[1] != L'\\') return JoinDestination(destination, G.archiveFolder, entry + 1);
+    if (entry[0] == L'.' && entry[1] == L'\\') return JoinDestination(destination, G.archiveFolder, entry + 2);
+    if (entry[0] == L'.' && entry[1] == L'.' && entry[2] == L'\\') return ClimbDestination(destination);
+    return TRUE;
+}
+
+// The destination loop: dialog, resolution, question and creation.
+// Returns TRUE when the destination exists and ends with a backslash.
+static BOOL ChooseDestination(void) {
     WCHAR* destination = G.RunSettings.destination;
-    if (!destination[0]) lstrcpynW(destination, G.archiveFolder, MAX_PATH);
-    SlashesToBackslashes(destination);
+    BOOL restarted = FALSE;
+    for (;;) {
+        if (!G.RunSettings.SkipDestinationDialog && ShowDestinationDialog(G.archiveBaseName) != 1) return FALSE;
+        SlashesToBackslashes(destination);
+        RemoveTrailingBackslash(destination);
+        // Without a dialog a restart takes the archive's folder as it is, so
+        // the loop always ends.
+        BOOL usable = (restarted && G.RunSettings.SkipDestinationDialog) ||
+                      (ResolveDestination(destination) && !HasReservedCharacter(destination));
+        if (usable) break;
+        lstrcpynW(destination, G.archiveFolder, kDestinationChars);
+        restarted = TRUE;
+    }
     TrimTrailingBlanks(destination);
-    AddTrailingBackslash(destination, MAX_PATH);
+    AddTrailingBackslash(destination, kDestinationChars);
+    int length = lstrlenW(destination);
+    BOOL fits = length == 0 || destination[length - 1] == L'\\';
+
     if (GetFileAttributesW(destination) == INVALID_FILE_ATTRIBUTES) {
         if (!G.RunSettings.OverwriteAll &&
             ShowFormattedBox(nullptr, IDS_CREATE_FOLDER_QUESTION, destination, kCaption, MB_ICONQUESTION | MB_OKCANCEL) !=
                 IDOK)
-            return;
-        if (!CreateFolderPath(destination)) {
-            ShowStringBox(nullptr, IDS_CANNOT_CREATE_FOLDER, MB_ICONERROR);
-            return;
+            return FALSE;
+        if (!fits || !CreateFolderPath(destination)) {
+            ShowErrorBox(IDS_CANNOT_CREATE_FOLDER);
+            return FALSE;
         }
+    } else if (!fits) {
+        ShowErrorBox(IDS_CANNOT_CREATE_FOLDER);
+        return FALSE;
     }
-    RunExtractionPhase(archiveSize);
-    StringListClear(&G.PathList);
+    return TRUE;
+}
+
+// Removes the empty folders below folder (which ends with a backslash);
+// folders that still hold a file stay.
+void RemoveSubfolders(const WCHAR* folder) {
+    WCHAR pattern[MAX_PATH];
+    if (lstrlenW(folder) + 3 >= MAX_PATH) return;
+    wsprintfW(pattern, L"%s*.*", folder);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (!lstrcmpW(found.cFileName, L".") || !lstrcmpW(found.cFileName, L"..")) continue;
+        WCHAR child[MAX_PATH];
+        if (lstrlenW(folder) + lstrlenW(found.cFileName) + 1 >= MAX_PATH) continue;
+        wsprintfW(child, L"%s%s\\", folder, found.cFileName);
+        RemoveSubfolders(child);
+        RemoveDirectoryW(child);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+static void DeleteExtractedFiles(void) {
+    for (const WCHAR* path = StringListFirst(&G.PathList); path; path = StringListNext(&G.PathList)) {
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path);
+    }
+    if (G.PrivateTempFolder) {
+        RemoveSubfolders(G.RunSettings.destination);
+        RemoveDirectoryW(G.RunSettings.destination);
+    }
+}
+
+// After the worker has been joined: exactly one action.
+static void FinishRun(int workerExitCode) {
+    PackageHeader& settings = G.RunSettings;
+    if (G.AbortCode != 0) return;
+    // A failed extraction the user did not cancel must not look like
+    // success: no command runs from an incomplete set, no folder opens.
+    if (workerExitCode != 0 || G.RunIncomplete) {
+        ShowErrorBox(IDS_EXTRACTION_FAILED);
+        return;
+    }
+    if (settings.command[0]) {
+        LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
+        if (StringListCount(&G.PathList)) DeleteExtractedFiles();
+        return;
+    }
+    if (settings.OpenFolderWhenDone) {
+        MessageBeep(MB_ICONASTERISK);
+        ShellExecuteW(nullptr, L"open", settings.destination, nullptr, nullptr, SW_SHOWDEFAULT);
+    }
+}
+
+void RunExtraction(WCHAR* archivePath) {
+    if (G.archivePathRefused) {
+        ShowErrorBox(IDS_CANNOT_OPEN_ARCHIVE);
+        return;
+    }
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!archivePath[0]) {
+        file = RunHeaderStep(archivePath);
+        if (file == INVALID_HANDLE_VALUE) return;
+    }
+
+    G.ArchivePath = archivePath;
+    LONG archiveSize = LocateCabinet(archivePath, file);
+    if (archiveSize == -1) {
+        ShowErrorBox(IDS_CANNOT_OPEN_ARCHIVE);
+        return;
+    }
+    if (G.CabinetOffset == -1) {
+        ShowErrorBox(IDS_UNSUPPORTED_FORMAT);
+        return;
+    }
+
+    PackageHeader& settings = G.RunSettings;
+    if (settings.confirmPrompt[0] &&
+        MessageBoxW(nullptr, settings.confirmPrompt, settings.confirmCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return;
+
+    WCHAR fileName[MAX_PATH];
+    SplitPath(archivePath, G.archiveFolder, fileName);
+    if (!settings.destination[0]) lstrcpynW(settings.destination, G.archiveFolder, kDestinationChars);
+    WCHAR* lastDot = nullptr;
+    for (WCHAR* p = fileName; *p; p++)
+        if (*p == L'.') lastDot = p;
+    if (lastDot) *lastDot = 0;
+    TrimTrailingBlanks(fileName);
+    lstrcpynW(G.archiveBaseName, fileName, MAX_PATH);
+
+    if (ChooseDestination()) FinishRun(RunExtractionPhase(archiveSize));
+    if (StringListCount(&G.PathList)) StringListClear(&G.PathList);
+    UninitializeFolderBrowser();
 }
