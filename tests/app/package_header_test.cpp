@@ -41,16 +41,7 @@ static std::vector<unsigned char> PackageWith(const PackageHeader& header, size_
     return bytes;
 }
 
-static PackageHeader SampleHeader() {
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
-    SetHeaderText(header.command, kCommandChars, L"setup.exe");
-    header.DeleteAfterRun = 1;
-    header.SkipDestinationDialog = 1;
-    SetHeaderText(header.confirmCaption, kCaptionChars, L"Sample");
-    SetHeaderText(header.confirmPrompt, kPromptChars, L"Install the sample?");
-    return header;
-}
+static PackageHeader SampleHeader() { return MakeSampleHeader(L"Sample", L"Install the sample?"); }
 
 TEST(ReadPackageHeader, ValidHeaderIsCopiedAndTheFileLeftBehindIt) {
     PackageHeader header = SampleHeader();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "../../res/resource.h"
-#include "app/package_header.h"
 #include "cab_writer.h"
 #include "module_run.h"
 #include "pe_image.h"
@@ -22,13 +21,7 @@ TEST(JapaneseRun, TheTypicalRun) {
     std::wstring package = folder / programName;
     std::wstring record = folder / L"setup-record.txt";
 
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
-    SetHeaderText(header.command, kCommandChars, L"setup.exe");
-    header.DeleteAfterRun = 1;
-    header.SkipDestinationDialog = 1;
-    SetHeaderText(header.confirmCaption, kCaptionChars, L"サンプルのインストール");
-    SetHeaderText(header.confirmPrompt, kPromptChars, L"サンプルのファイルをインストールしますか？");
+    PackageHeader header = MakeSampleHeader(L"サンプルのインストール", L"サンプルのファイルをインストールしますか？");
     long offset = 0;
     WriteBytes(package, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
     PrepareSetup(record, L"docs\\setup.log", 600);

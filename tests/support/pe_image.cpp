@@ -56,6 +56,17 @@ PackageHeader MakeHeader() {
     return header;
 }
 
+PackageHeader MakeSampleHeader(const std::wstring& caption, const std::wstring& prompt) {
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
+    SetHeaderText(header.command, kCommandChars, L"setup.exe");
+    header.DeleteAfterRun = 1;
+    header.SkipDestinationDialog = 1;
+    SetHeaderText(header.confirmCaption, kCaptionChars, caption);
+    SetHeaderText(header.confirmPrompt, kPromptChars, prompt);
+    return header;
+}
+
 void SetHeaderText(HeaderChar* field, int capacity, const std::wstring& text) {
     size_t count = text.size() < (size_t)capacity ? text.size() + 1 : (size_t)capacity;
     memcpy(field, text.c_str(), count * sizeof(HeaderChar));

@@ -39,6 +39,9 @@ std::vector<unsigned char> MakeImageEndingAt(uint32_t imageEnd);
 
 // A valid header: variant '3', empty texts, all flags 0.
 PackageHeader MakeHeader();
+// The sample package's settings: destination %temp%, command setup.exe,
+// DeleteAfterRun, no dialog, and a confirmation with these texts.
+PackageHeader MakeSampleHeader(const std::wstring& caption, const std::wstring& prompt);
 // Writes text into a field of capacity characters; the terminator only when
 // there is room for it (a text of capacity characters fills the field).
 void SetHeaderText(HeaderChar* field, int capacity, const std::wstring& text);
