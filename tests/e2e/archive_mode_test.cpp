@@ -8,11 +8,6 @@
 
 namespace {
 
-constexpr DWORD ArchiveFound = 1;
-constexpr DWORD ArchiveNotFound = 0;
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 void ExpectSamplePayloadIn(const std::wstring& folder) {
     for (const std::wstring& file : SamplePayload) {
         std::string name = Narrow(file);
@@ -26,7 +21,7 @@ class ArchiveMode : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(CopyFileW(FixturePath("sample.exe").c_str(), archive_.c_str(), FALSE));
-        PrepareSetup(record_, L"docs\\setup.log", 600);
+        PrepareSetup(record_, L"docs\\setup.log");
     }
 
     TempFolder folder_;
@@ -85,7 +80,7 @@ TEST_F(ArchiveMode, MissingArchiveNoCabinetAndEmptyPackage) {
          L"Cannot open arhive.", ArchiveNotFound},
         {"a file without a cabinet", BuildPath("vuvuzu.exe"), L"/H /O " + Quoted(notes),
          L"not supported archive format.", ArchiveFound},
-        {"the module with nothing appended", emptyPackage, L"", L"", (DWORD)-1},
+        {"the module with nothing appended", emptyPackage, L"", L"", SelfExtractExitCode},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr DWORD ArchiveFound = 1;
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 // An archive at <root>pkg\sub\data.cab with two files.
 class DestinationFixture {
 public:

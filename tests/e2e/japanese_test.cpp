@@ -10,8 +10,6 @@
 
 namespace {
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 // The sample package with Japanese texts, under a Japanese file name.
 TEST(JapaneseRun, TheTypicalRun) {
     const std::wstring programName = L"サンプル.exe";
@@ -24,7 +22,7 @@ TEST(JapaneseRun, TheTypicalRun) {
     PackageHeader header = MakeSampleHeader(L"サンプルのインストール", L"サンプルのファイルをインストールしますか？");
     long offset = 0;
     WriteBytes(package, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
-    PrepareSetup(record, L"docs\\setup.log", 600);
+    PrepareSetup(record, L"docs\\setup.log");
 
     ModuleRun run(Japanese);
     ASSERT_TRUE(run.Start(package));
@@ -41,7 +39,7 @@ TEST(JapaneseRun, TheTypicalRun) {
     SaveScreenshot("e2e_ja_create_folder", box);
     ASSERT_TRUE(ClickButton(box, IDOK));
     ASSERT_TRUE(WaitForWindowGone(box));
-    EXPECT_EQ((DWORD)-1, run.WaitForEnd());
+    EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
 
     SetupRecord setup = ReadSetupRecord(record);
     ASSERT_TRUE(setup.present) << "setup.exe did not run";
@@ -81,7 +79,7 @@ TEST(JapaneseRun, AnOverwriteFlow) {
     SaveScreenshot("e2e_ja_progress");
     ASSERT_TRUE(ClickButton(dialog, IDYES));
     ASSERT_TRUE(WaitForWindowGone(dialog));
-    EXPECT_EQ(1u, run.WaitForEnd());
+    EXPECT_EQ(ArchiveFound, run.WaitForEnd());
 
     EXPECT_EQ((std::vector<std::wstring>{L"first.txt", L"last.txt", L"readme.txt"}), ListTree(destination));
     std::vector<unsigned char> readme = ReadBytes(destination + L"\\readme.txt");

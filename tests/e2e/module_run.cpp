@@ -68,6 +68,8 @@ uint32_t ReferenceCrc(const std::vector<unsigned char>& bytes) {
 
 }  // namespace
 
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
 bool ModuleRun::Start(const std::wstring& program, const std::wstring& arguments) {
     bool started = child_.Start(program, arguments);
     EXPECT_TRUE(started) << "cannot start " << Narrow(program);
@@ -144,10 +146,10 @@ DWORD ModuleRun::WaitForEnd(DWORD timeoutMs) {
     return exitCode;
 }
 
-void PrepareSetup(const std::wstring& recordPath, const std::wstring& extra, int lifeMs) {
+void PrepareSetup(const std::wstring& recordPath, const std::wstring& extra) {
     SetEnvironmentVariableW(L"VUV_SETUP_RECORD", recordPath.c_str());
     SetEnvironmentVariableW(L"VUV_SETUP_EXTRA", extra.empty() ? nullptr : extra.c_str());
-    SetEnvironmentVariableW(L"VUV_SETUP_LIFE_MS", std::to_wstring(lifeMs).c_str());
+    SetEnvironmentVariableW(L"VUV_SETUP_LIFE_MS", std::to_wstring(SetupLifeMs).c_str());
 }
 
 SetupRecord ReadSetupRecord(const std::wstring& recordPath) {

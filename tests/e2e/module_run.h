@@ -13,6 +13,15 @@
 #include "app/package_header.h"
 #include "gui_driver.h"
 
+// The module's exit code, the parser's result: -1 without arguments, 1 when
+// the named archive was found, 0 when not.
+constexpr DWORD SelfExtractExitCode = (DWORD)-1;
+constexpr DWORD ArchiveFound = 1;
+constexpr DWORD ArchiveNotFound = 0;
+
+// A path in quotes, as the module's command line takes it.
+std::wstring Quoted(const std::wstring& text);
+
 // Captions of the module's windows in the language the test runs in.
 struct Captions {
     std::wstring progress;     // progress dialog
@@ -63,9 +72,16 @@ struct SetupRecord {
     std::vector<std::wstring> files;  // files below it at start, sorted
 };
 
-// Points the sample setup program of the next runs at recordPath, makes it
-// leave extra (relative to its folder; none when empty) and stay lifeMs.
-void PrepareSetup(const std::wstring& recordPath, const std::wstring& extra, int lifeMs);
+// How long the sample setup program stays in the tests. It must outlive
+// the module's first look at it (input idle and 100 ms later) with room to
+// spare on a busy machine: the module then waits for its end and looks for
+// installer windows for about two seconds, not the thirty it gives a
+// program that had already ended.
+constexpr int SetupLifeMs = 1000;
+
+// Points the sample setup program of the next runs at recordPath and makes
+// it leave extra (relative to its folder; none when empty).
+void PrepareSetup(const std::wstring& recordPath, const std::wstring& extra);
 SetupRecord ReadSetupRecord(const std::wstring& recordPath);
 
 std::wstring WithoutTrailingBackslash(std::wstring path);

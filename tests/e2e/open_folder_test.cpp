@@ -11,11 +11,8 @@
 
 namespace {
 
-constexpr DWORD ArchiveFound = 1;
 // How long the shell gets to show a folder window that should not come.
 constexpr DWORD NoWindowWaitMs = 3000;
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // Waits for a window of another process titled title and closes all such
 // windows; true when one came.

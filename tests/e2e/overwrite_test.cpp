@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr DWORD ArchiveFound = 1;
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 std::string Text(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 void SetWriteTime(const std::wstring& path, int year) {
@@ -100,16 +96,16 @@ INSTANTIATE_TEST_SUITE_P(Answers, OverwriteFlow, ::testing::ValuesIn(OverwriteRo
                          [](const ::testing::TestParamInfo<OverwriteRow>& info) { return info.param.name; });
 
 // Cancel while a large file is written: the run ends there. The files
-// written so far stay, the unfinished one goes, and the command does not
-// run.
+// written so far stay although /D listed them for deletion, the unfinished
+// one goes, and the command does not run.
 TEST(ProgressCancel, StopsTheRunWithoutTheCommand) {
     TempFolder folder;
     std::wstring destination = folder / L"cancelled";
     std::wstring record = folder / L"setup-record.txt";
-    PrepareSetup(record, L"", 600);
+    PrepareSetup(record, L"");
     ModuleRun run;
     ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"),
-                          L"/E:setup.exe /H /O " + Quoted(FixturePath("cancel.exe")) + L" " + Quoted(destination)));
+                          L"/E:setup.exe /D /H /O " + Quoted(FixturePath("cancel.exe")) + L" " + Quoted(destination)));
     HWND progress = run.WaitFor(English.progress);
     ASSERT_TRUE(progress);
     // zeros.bin comes last: once it exists the files before it are whole.

@@ -9,15 +9,11 @@
 
 namespace {
 
-constexpr DWORD SelfExtractExitCode = (DWORD)-1;
-constexpr DWORD ArchiveFound = 1;
 const wchar_t ExtractionFailed[] = L"The archive is damaged or could not be extracted completely.";
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 class PackageChecks : public ::testing::Test {
 protected:
-    void SetUp() override { PrepareSetup(record_, L"", 600); }
+    void SetUp() override { PrepareSetup(record_, L""); }
     void TearDown() override { AwaitSetup(); }
 
     // A command run without DeleteAfterRun may outlive the module: its

@@ -8,12 +8,6 @@
 
 namespace {
 
-constexpr DWORD SelfExtractExitCode = (DWORD)-1;
-// The setup program outlives the module's first look at it, so the module
-// waits for its end and then looks for installer windows for about two
-// seconds (not the thirty it gives a program that ended at once).
-constexpr int SetupLifeMs = 600;
-
 class TypicalRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,7 +23,7 @@ protected:
 };
 
 TEST_F(TypicalRun, YesAndOkRunTheCommandFromThePrivateFolderThenDeleteWhatWasExtracted) {
-    PrepareSetup(record_, L"docs\\setup.log", SetupLifeMs);
+    PrepareSetup(record_, L"docs\\setup.log");
     ModuleRun run;
     ASSERT_TRUE(run.Start(package_));
     EXPECT_EQ(L"Install the sample files?", run.Answer(L"Sample package", IDYES));
@@ -51,7 +45,7 @@ TEST_F(TypicalRun, YesAndOkRunTheCommandFromThePrivateFolderThenDeleteWhatWasExt
 }
 
 TEST_F(TypicalRun, WithNothingLeftBehindThePrivateFolderGoesToo) {
-    PrepareSetup(record_, L"", SetupLifeMs);
+    PrepareSetup(record_, L"");
     ModuleRun run;
     ASSERT_TRUE(run.Start(package_));
     run.Answer(L"Sample package", IDYES);
@@ -77,7 +71,7 @@ TEST_F(TypicalRun, NoToTheConfirmationOrCancelToTheFolderQuestionEndQuietly) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        PrepareSetup(record_, L"", SetupLifeMs);
+        PrepareSetup(record_, L"");
         ModuleRun run;
         ASSERT_TRUE(run.Start(package_));
         run.Answer(L"Sample package", row.confirmation);

@@ -13,7 +13,7 @@ TEST(Win32Prefix, A64BitPackageShowsString22AndDoesNothing) {
 
     TempFolder folder;
     std::wstring record = folder / L"setup-record.txt";
-    PrepareSetup(record, L"", 600);
+    PrepareSetup(record, L"");
     PackageOptions options;
     options.command = L"setup.exe";
     options.variant = kVariantX64;
@@ -23,6 +23,6 @@ TEST(Win32Prefix, A64BitPackageShowsString22AndDoesNothing) {
     ModuleRun run;
     ASSERT_TRUE(run.Start(package));
     EXPECT_EQ(L"This sfx-module cannot be run in Win32.", run.Answer(L"VUV-UZU", IDOK));
-    EXPECT_EQ((DWORD)-1, run.WaitForEnd());
+    EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
     EXPECT_EQ((std::vector<std::wstring>{L"package.exe"}), ListTree(folder.path()));
 }
