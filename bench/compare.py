@@ -110,6 +110,8 @@ def main():
         package = os.path.join(data, name + "-pkg.exe")
         pairs.append(Pair("%s, package" % name, "module", wine(package), "raw", raw_command(cab),
                           out_a, out_b, expect_a=255))
+    pairs.append(Pair("large, package with CRC check", "module", wine(os.path.join(data, "large-crc-pkg.exe")),
+                      "raw", raw_command(os.path.join(data, "large.cab")), out_a, out_b, expect_a=255))
     for name in ("large", "small"):
         cab = os.path.join(data, name + ".cab")
         pairs.append(Pair("%s, cabextract (native)" % name, "cabextract", ["cabextract", "-q", "-d", out_a, cab],
