@@ -16,27 +16,12 @@
 // installer's and wait for it.
 #include <windows.h>
 
+#include "../support/helper_io.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
-static std::wstring Env(const wchar_t* name) {
-    wchar_t value[1024];
-    DWORD length = GetEnvironmentVariableW(name, value, 1024);
-    if (length == 0 || length >= 1024) return std::wstring();
-    return value;
-}
-
-static void WriteUtf8(const std::wstring& path, const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-    std::string utf8(bytes, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &utf8[0], bytes, nullptr, nullptr);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
-    CloseHandle(file);
-}
 
 static void ListFiles(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& out) {
     WIN32_FIND_DATAW data;
