@@ -33,20 +33,21 @@ namespace {
 
 const DWORD kCaseBound = 20000;  // ms; a sound case takes a few
 
-struct Seed {
-    std::vector<unsigned char> bytes;
-    long cabinetOffset;
-};
-
 struct Case {
     std::vector<unsigned char> archive;
     long cabinetOffset;
 };
 
+struct Seed {
+    std::vector<unsigned char> bytes;
+    long cabinetOffset;
+};
+
+
 std::wstring work;
 GlobalState initialState;
 long currentCase = -1;
-std::wstring currentCasePath;
+const Case* currentCaseBytes = nullptr;
 
 uint32_t Next(uint64_t* state) {
     *state = *state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -231,7 +232,10 @@ std::string ModuleOf(const void* address) {
     return name;
 }
 
+void KeepCase(long index, const Case& c);
+
 LONG WINAPI RecordCrash(EXCEPTION_POINTERS* exception) {
+    if (currentCaseBytes) KeepCase(currentCase, *currentCaseBytes);
     char line[MAX_PATH + 64];
     snprintf(line, sizeof(line), "crash %ld %s %08lx", currentCase,
              ModuleOf(exception->ExceptionRecord->ExceptionAddress).c_str(),
@@ -283,6 +287,7 @@ int wmain(int argc, wchar_t** argv) {
         currentCase = index;
         SaveIndex(index);
         Case c = MakeCase(seeds, index, runSeed);
+        currentCaseBytes = &c;
         RemoveTree(caseFolder);
         CreateDirectoryW(caseFolder.c_str(), nullptr);
         std::wstring archive = caseFolder + L"fuzz.cab";
