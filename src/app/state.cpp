@@ -6,15 +6,10 @@
 // buffers and tables included, into the program file.
 GlobalState G;
 
-// The fields that do not start at zero: the free descriptor slots and the
-// seams. Set before anything runs.
-static bool SetStateDefaults(void) {
+void SetStateDefaults(void) {
     G.ArchiveHandles[0] = -1;
     G.ArchiveHandles[1] = -1;
     G.OutputDescriptor = -1;
     G.ReadClock = GetTickCount;
     G.LowLevelWrite = _write;
-    return true;
 }
-
-static bool stateDefaultsSet = SetStateDefaults();

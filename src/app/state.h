@@ -3,9 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <winnetwk.h>
 // After windows.h, which it needs.
 #include <fdi.h>
-#include <winnetwk.h>
 
 #include "../check/crc32_core.h"
 #include "package_header.h"
@@ -28,12 +28,6 @@ struct OverwriteQuery {
     ULONGLONG incomingSize;
 };
 
-// A display update that happens at most once per interval (engine).
-struct Throttle {
-    BOOL started;  // the first update is always due
-    DWORD lastTick;
-};
-
 // Network provider functions of mpr.dll, bound by the completion popup on
 // its first network text (GUI thread); closeEnum stays null until all three
 // are found.
@@ -45,6 +39,12 @@ struct NetworkFunctions {
     OpenEnumFn openEnum;
     EnumResourceFn enumResource;
     CloseEnumFn closeEnum;
+};
+
+// A display update that happens at most once per interval (engine).
+struct Throttle {
+    BOOL started;  // the first update is always due
+    DWORD lastTick;
 };
 
 enum {
@@ -122,3 +122,8 @@ struct GlobalState {
 };
 
 extern GlobalState G;
+
+// The fields that do not start at zero: the free descriptor slots and the
+// seams. Called first by the entry point (the program has no C runtime
+// start-up code, so no static initializer would run).
+void SetStateDefaults(void);

@@ -7,6 +7,7 @@
 #include "../app/file_access.h"
 #include "../app/messages.h"
 #include "../app/state.h"
+#include "../extract/throttle.h"
 
 enum {
     kCrcBlockBytes = 65536,
@@ -20,13 +21,25 @@ void Crc32Init(void) {
 
 void Crc32Update(const BYTE* bytes, DWORD count) { G.CrcState = Crc32Fold(G.CrcTable, G.CrcState, bytes, count); }
 
-// Keeps the caption-less window drawn: one queued message per block.
-static void HandleOneMessage(HWND dialog) {
+// Keeps the caption-less window drawn. Every look at the queue is a round
+// trip to the window system (under Wine it cost more than the CRC of the
+// block), so the queue is emptied once per display interval instead of one
+// message per block: the window stays as current to the eye.
+static void HandlePendingMessages(HWND dialog) {
     MSG message;
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
-    if (dialog && IsDialogMessageW(dialog, &message)) return;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    Sleep(0);
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog && IsDialogMessageW(dialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+static void PostPosition(HWND bar, DWORD position, LONG range, int barWidth, int* shownPixel) {
+    int pixel = range > 0 ? MulDiv((int)position, barWidth, range) : 0;
+    if (!bar || pixel == *shownPixel) return;
+    PostMessageW(bar, PBM_SETPOS, position, 0);
+    *shownPixel = pixel;
 }
 
 DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG endValue, LONG headerOffset,
@@ -49,25 +62,24 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
         if (GetClientRect(bar, &client)) barWidth = client.right;
     }
 
-    // A new position is posted only when the bar's filled part would grow by
-    // a pixel: the display is the same, and a large package no longer pays a
-    // repaint per 100 KiB (under Wine that cost several times the CRC).
+    // The bar is brought up to date once per display interval, and then
+    // only when its filled part would grow by a pixel: under Wine every
+    // position the bar takes costs a repaint, several times the CRC of the
+    // blocks read meanwhile. The last position is shown at the end.
     DWORD total = 0;
     int shownPixel = 0;
+    Throttle pump = {};
     while (block) {
         int count = FileRead(archive, block, kCrcBlockBytes);
         if (count <= 0) break;
         Crc32Update(block, (DWORD)count);
         total += (DWORD)count;
-        Sleep(0);
-        DWORD position = total / kCrcProgressUnit;
-        int pixel = range > 0 ? MulDiv((int)position, barWidth, range) : 0;
-        if (bar && pixel != shownPixel) {
-            PostMessageW(bar, PBM_SETPOS, position, 0);
-            shownPixel = pixel;
-        }
-        HandleOneMessage(dialog);
+        if (!DisplayDue(&pump)) continue;
+        PostPosition(bar, total / kCrcProgressUnit, range, barWidth, &shownPixel);
+        HandlePendingMessages(dialog);
     }
+    PostPosition(bar, total / kCrcProgressUnit, range, barWidth, &shownPixel);
+    HandlePendingMessages(dialog);
 
     free(block);
     if (dialog) DestroyWindow(dialog);

@@ -244,15 +244,26 @@ static int DialogsOfThisThread() {
     return count;
 }
 
-// The bar's range is in 100 KiB steps; a step is posted when it moves the
-// filled part of the bar by a pixel, so every step whose pixel differs from
-// the one before is posted, once, and no other.
-TEST(CheckPackageCrc, PostsTheProgressStepsThatShowAndClosesItsWindow) {
+// A clock that has always moved on by a display interval, and one that
+// stands still.
+static DWORD clockTicks;
+static DWORD WINAPI RunningClock(void) { return clockTicks += 25; }
+static DWORD WINAPI StoppedClock(void) { return 1000; }
+
+static void RecordPosts() {
     HMODULE user = GetModuleHandleW(L"user32");
     realPostMessageW = (decltype(realPostMessageW))(void*)GetProcAddress(user, "PostMessageW");
     realSendMessageW = (decltype(realSendMessageW))(void*)GetProcAddress(user, "SendMessageW");
     ASSERT_GT(PatchImports((void*)realPostMessageW, (void*)RecordingPostMessageW), 0);
     ASSERT_GT(PatchImports((void*)realSendMessageW, (void*)RecordingSendMessageW), 0);
+}
+
+// While the clock allows it, a step is posted when it moves the filled part
+// of the bar by a pixel: every step whose pixel differs from the one before
+// is posted, once, and no other. The range is in 100 KiB steps.
+TEST(CheckPackageCrc, PostsTheProgressStepsThatShowAndClosesItsWindow) {
+    G.ReadClock = RunningClock;
+    RecordPosts();
     const size_t image = 2048;
     TempFolder temp;
     for (size_t cabinetBytes : {(size_t)1000000, (size_t)50000, (size_t)102400, (size_t)30000000}) {
@@ -278,6 +289,20 @@ TEST(CheckPackageCrc, PostsTheProgressStepsThatShowAndClosesItsWindow) {
     // Wide enough to show each step of a 1 MB package, too narrow for all of 30 MB.
     EXPECT_GT(barWidth, 10);
     EXPECT_LT(barWidth, 30000000 / 102400);
+}
+
+// Between display intervals nothing is posted; the end shows the last step.
+TEST(CheckPackageCrc, PostsTheLastStepWhenTheIntervalNeverCame) {
+    G.ReadClock = StoppedClock;
+    RecordPosts();
+    TempFolder temp;
+    PackageFile package = MakePackage(2048, 1000000, 0);
+    WriteBytes(temp / L"package.exe", package.bytes);
+
+    CheckFile(temp / L"package.exe", package, 0);
+
+    EXPECT_EQ(std::vector<WPARAM>{1000000 / 102400}, postedPositions);
+    EXPECT_EQ(0, DialogsOfThisThread());
 }
 
 // The tool's package with data appended behind its cabinet, its stored CRC

@@ -20,3 +20,13 @@ int ExtractOnThisThread(const std::wstring& archivePath, const std::vector<unsig
     PrepareExtraction(archivePath, cabinetOffset, destination);
     return (int)ExtractionWorker((void*)G.ArchivePath);
 }
+
+unsigned long LocalStamp(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    FILETIME local;
+    WORD date = 0, time = 0;
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    FileTimeToDosDateTime(&local, &date, &time);
+    return ((DWORD)date << 16) | time;
+}

@@ -1,4 +1,5 @@
-// Runs the extraction engine in the test process, as the worker would.
+// Runs the extraction engine in the test process, as the worker would,
+// and reads back what it wrote.
 #pragma once
 
 #include <string>
@@ -10,6 +11,10 @@
 // Returns the worker's exit code.
 int ExtractOnThisThread(const std::wstring& archivePath, const std::vector<unsigned char>& archive,
                         long cabinetOffset, const std::wstring& destination);
+
+// The file's last-write time in local time as a DOS stamp (date << 16 |
+// time), the form in which a cabinet stores it; 0 when it can't be read.
+unsigned long LocalStamp(const std::wstring& path);
 
 // Sets the archive and destination in the state without running anything.
 void PrepareExtraction(const std::wstring& archivePath, long cabinetOffset, const std::wstring& destination);

@@ -14,8 +14,8 @@
 #include "../../res/resource.h"
 #include "app/extraction_phase.h"
 #include "app/state.h"
+#include "answer_box.h"
 #include "cab_writer.h"
-#include "engine_boxes.h"
 #include "engine_run.h"
 #include "extract/names.h"
 #include "extract/notify.h"
@@ -162,11 +162,7 @@ TEST_P(EngineWriteFailure, ShowsString11OnceAndDeletesThePartialFile) {
     seam.shortWrite = GetParam().shortWrite;
     BoxAnswerer boxes;
     EXPECT_EQ(-1, RunPhase(FiveFiles()));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"Cannot create a file.", seen[0].text);
-    EXPECT_EQ(L"VUV-UZU", seen[0].caption);
-    EXPECT_EQ(G.ProgressWindow, seen[0].owner);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"Cannot create a file.", G.ProgressWindow}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ(4, seam.calls);
     ExpectFirstTwoOnly(destination);
@@ -184,11 +180,7 @@ TEST_F(EngineWindows, ContinuationCabinetIsRefusedWithString13) {
     spec.files = {{"whole.txt", Filler(50, 'w')}, {"split.txt", Filler(300, 's')}};
     BoxAnswerer boxes;
     EXPECT_EQ(-1, RunPhase(spec));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"not supported archive format.", seen[0].text);
-    EXPECT_EQ(L"VUV-UZU", seen[0].caption);
-    EXPECT_EQ(G.ProgressWindow, seen[0].owner);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"not supported archive format.", G.ProgressWindow}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"whole.txt"}), ListTree(destination));
 }
@@ -198,11 +190,7 @@ TEST_F(EngineWindows, InvalidFileNameEndsTheExtraction) {
     spec.files = {{"good.txt", "g"}, {". .", "dots"}, {"after.txt", "a"}};
     BoxAnswerer boxes;
     EXPECT_EQ(-1, RunPhase(spec));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"Invalid file-name.", seen[0].text);
-    EXPECT_EQ(L"VUV-UZU", seen[0].caption);
-    EXPECT_EQ(G.ProgressWindow, seen[0].owner);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"Invalid file-name.", G.ProgressWindow}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"good.txt"}), ListTree(destination));
 }
@@ -212,10 +200,7 @@ TEST_F(EngineWindows, NamesThatCleanToNothingAreSkippedWithString16) {
     spec.files = {{"\\\\\\", "x"}, {"kept.txt", "k"}};
     BoxAnswerer boxes;
     EXPECT_EQ(0, RunPhase(spec));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"\n\ninvalid filename.(skipped)", seen[0].text);
-    EXPECT_EQ(nullptr, seen[0].owner);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"\n\ninvalid filename.(skipped)", nullptr}));
     EXPECT_EQ((std::vector<std::wstring>{L"kept.txt"}), ListTree(destination));
 }
 
@@ -238,10 +223,7 @@ TEST_F(EngineWindows, StoredNameTooLongForThePathBufferEndsTheExtraction) {
     entry.psz1 = &name[0];
     entry.cb = 4;
     EXPECT_EQ(-1, FileNotify(fdintCOPY_FILE, &entry));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(PathTooLongText(), seen[0].text);
-    EXPECT_EQ(L"VUV-UZU", seen[0].caption);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", PathTooLongText(), nullptr}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_TRUE(ListTree(destination).empty());
 }
@@ -265,10 +247,7 @@ TEST_F(EngineWindows, CleanStoredNameRefusesTooLongAndDotsOnlyNames) {
         buffer.resize(kCleanNameLimit + 8, 0);
         BoxAnswerer boxes;
         EXPECT_EQ(0, CleanStoredName(buffer.data()));
-        const std::vector<SeenBox>& seen = boxes.Stop();
-        ASSERT_EQ(1u, seen.size());
-        EXPECT_EQ(row.box, seen[0].text);
-        EXPECT_EQ(L"VUV-UZU", seen[0].caption);
+        EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", row.box, nullptr}));
         EXPECT_EQ(row.abortCode, G.AbortCode);
     }
 }
@@ -293,11 +272,7 @@ TEST_F(EngineWindows, BuildOutputPathWarnsAndSkipsBadOrOverlongNames) {
         lstrcpyW(name, row.name.c_str());
         BoxAnswerer boxes;
         EXPECT_EQ(0, BuildOutputPath(row.folder.c_str(), name, out));
-        const std::vector<SeenBox>& seen = boxes.Stop();
-        ASSERT_EQ(1u, seen.size());
-        EXPECT_EQ(row.name + L"\n\ninvalid filename.(skipped)", seen[0].text);
-        EXPECT_EQ(L"VUV-UZU", seen[0].caption);
-        EXPECT_EQ(nullptr, seen[0].owner);
+        EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", row.name + L"\n\ninvalid filename.(skipped)", nullptr}));
         EXPECT_EQ(0, G.AbortCode);
     }
     EXPECT_FALSE(FolderExists(deep + L"sub"));
@@ -309,11 +284,7 @@ TEST_F(EngineWindows, FolderThatCannotBeCreatedShowsString17AndStops) {
     spec.files = {{"first.txt", "1"}, {"file/sub/x.txt", "x"}, {"last.txt", "l"}};
     BoxAnswerer boxes;
     EXPECT_EQ(-1, RunPhase(spec));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"Cannot create a folder.\nThis archive forbids writing.", seen[0].text);
-    EXPECT_EQ(L"VUV-UZU", seen[0].caption);
-    EXPECT_EQ(nullptr, seen[0].owner);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"Cannot create a folder.\nThis archive forbids writing.", nullptr}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"file", L"first.txt"}), ListTree(destination));
 }

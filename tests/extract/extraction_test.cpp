@@ -16,15 +16,6 @@ namespace {
 
 std::string Text(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-DWORD Stamp(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    FILETIME local;
-    WORD date = 0, time = 0;
-    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-    FileTimeToDosDateTime(&local, &date, &time);
-    return ((DWORD)date << 16) | time;
-}
 
 std::string Pattern(size_t size, unsigned seed) {
     std::string bytes(size, 0);
@@ -64,8 +55,8 @@ void ExpectSampleExtracted(const std::wstring& destination) {
     EXPECT_TRUE(Text(ReadBytes(destination + L"bin\\deep\\big.bin")) == Pattern(100000, 1));
     EXPECT_TRUE(ReadBytes(destination + L"bin\\empty").empty());
     EXPECT_TRUE(Text(ReadBytes(destination + L"hidden.dat")) == Pattern(5000, 2));
-    EXPECT_EQ(((DWORD)DosDate(2024, 3, 7) << 16) | DosTime(14, 5, 30), Stamp(destination + L"readme.txt"));
-    EXPECT_EQ(((DWORD)DosDate(1999, 12, 31) << 16) | DosTime(23, 59, 58), Stamp(destination + L"bin\\deep\\big.bin"));
+    EXPECT_EQ(((DWORD)DosDate(2024, 3, 7) << 16) | DosTime(14, 5, 30), LocalStamp(destination + L"readme.txt"));
+    EXPECT_EQ(((DWORD)DosDate(1999, 12, 31) << 16) | DosTime(23, 59, 58), LocalStamp(destination + L"bin\\deep\\big.bin"));
     EXPECT_EQ(0x21u, GetFileAttributesW((destination + L"bin\\deep\\big.bin").c_str()));
     EXPECT_EQ(0x06u | 0x20u, GetFileAttributesW((destination + L"hidden.dat").c_str()));
 }

@@ -5,8 +5,8 @@
 
 #include "app/extraction_phase.h"
 #include "app/state.h"
+#include "answer_box.h"
 #include "cab_writer.h"
-#include "engine_boxes.h"
 #include "engine_run.h"
 #include "test_files.h"
 
@@ -26,11 +26,7 @@ TEST(NoCabinetLibrary, WorkerShowsItsBoxWritesNothingAndEndsThePhase) {
 
     BoxAnswerer boxes;
     EXPECT_EQ(-1, RunExtractionPhase((LONG)cabinet.size()));
-    const std::vector<SeenBox>& seen = boxes.Stop();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"CABINET.DLL not found.", seen[0].text);
-    EXPECT_EQ(L"Vorbel", seen[0].caption);
-    EXPECT_EQ(nullptr, seen[0].owner);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"Vorbel", L"CABINET.DLL not found.", nullptr}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_FALSE(IsWindow(G.ProgressWindow));
     EXPECT_TRUE(ListTree(destination).empty());

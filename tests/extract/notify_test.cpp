@@ -9,6 +9,7 @@
 #include "app/state.h"
 #include "app/string_list.h"
 #include "cab_writer.h"
+#include "engine_run.h"
 #include "extract/decoder.h"
 #include "extract/notify.h"
 #include "test_files.h"
@@ -50,15 +51,6 @@ protected:
         EXPECT_EQ(TRUE, Close(descriptor, attribs));
     }
 
-    static DWORD Stamp(const std::wstring& path) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-        FILETIME local;
-        WORD date = 0, time = 0;
-        FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-        FileTimeToDosDateTime(&local, &date, &time);
-        return ((DWORD)date << 16) | time;
-    }
 
     TempFolder temp;
 };
@@ -67,7 +59,7 @@ TEST_F(Notify, WritesTheFileWithItsStoredTimeAndKeptAttributes) {
     Extract("sub/file.txt", "contents", 0xE7);
     std::wstring path = temp / L"sub\\file.txt";
     EXPECT_EQ("contents", std::string((const char*)ReadBytes(path).data(), 8));
-    EXPECT_EQ(((DWORD)kDate << 16) | kTime, Stamp(path));
+    EXPECT_EQ(((DWORD)kDate << 16) | kTime, LocalStamp(path));
     // Read-only, hidden, system and archive only: never 0x40 or 0x80.
     EXPECT_EQ(0x27u, GetFileAttributesW(path.c_str()));
     EXPECT_EQ(-1, G.OutputDescriptor);
@@ -78,7 +70,7 @@ TEST_F(Notify, StoredTimeIsLocalTime) {
     ASSERT_GT(descriptor, 0);
     Close(descriptor, 0x00, DosDate(2001, 2, 3), DosTime(4, 5, 6));
     std::wstring path = temp / L"t.txt";
-    EXPECT_EQ(((DWORD)DosDate(2001, 2, 3) << 16) | DosTime(4, 5, 6), Stamp(path));
+    EXPECT_EQ(((DWORD)DosDate(2001, 2, 3) << 16) | DosTime(4, 5, 6), LocalStamp(path));
 
     // The same instant in UTC, as the file system holds it.
     SYSTEMTIME local = {2001, 2, 0, 3, 4, 5, 6, 0}, universal;

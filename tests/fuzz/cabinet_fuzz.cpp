@@ -276,6 +276,7 @@ int wmain(int argc, wchar_t** argv) {
     uint32_t runSeed = 0x5EED;
     SetUnhandledExceptionFilter(RecordCrash);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetStateDefaults();
     memcpy(&initialState, &G, sizeof(G));
 
     BoxAnswerer answerer;

@@ -1,8 +1,15 @@
 // Message boxes raised by the code under test on the test's own thread.
 #pragma once
 
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 struct AnsweredBox {
     bool shown = false;
@@ -16,3 +23,29 @@ struct AnsweredBox {
 // When no box comes, the other thread gives up after the driver's default
 // wait.
 AnsweredBox AnswerBoxDuring(const std::wstring& caption, const std::function<void()>& action);
+
+struct SeenBox {
+    std::wstring caption;
+    std::wstring text;
+    HWND owner = nullptr;
+};
+
+// Answers every message box of this process with OK until Stop, and keeps
+// what each said and who owned it: for code that may show several boxes,
+// or none. The progress dialog (G.ProgressWindow) is no message box.
+class BoxAnswerer {
+public:
+    BoxAnswerer();
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+    const std::vector<SeenBox>& Stop();
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<SeenBox> boxes_;
+    std::thread thread_;
+};
+
+// Exactly one box came, with this caption, text and owner.
+::testing::AssertionResult OneBox(const std::vector<SeenBox>& seen, const SeenBox& expected);

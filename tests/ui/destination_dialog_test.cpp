@@ -67,6 +67,23 @@ bool HasChildWithText(HWND parent, const std::wstring& text) {
     return false;
 }
 
+// A folder for the browser tests outside the temporary folder, where the
+// tests running at the same time create and delete folders: Wine's browser
+// walks its tree item by item to select a path, and a change in a folder
+// on the way stops the walk short of the target.
+class QuietFolder {
+public:
+    QuietFolder() {
+        path_ = L"C:\\vuvbrowse-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+    }
+    ~QuietFolder() { RemoveTree(path_); }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
 HWND WaitForBrowser(HWND dialog) {
     WindowQuery query;
     query.className = L"#32770";
@@ -399,13 +416,17 @@ TEST_F(DestinationDialog, LeavingTheDialogClosesThePopupWithoutChangingTheText) 
 }
 
 TEST_F(DestinationDialog, BrowseCancelledLeavesTheText) {
-    MakeFolder(dir / L"start");
-    std::wstring start = dir / L"start";
+    QuietFolder quiet;
+    MakeFolder(quiet / L"start");
+    std::wstring start = quiet / L"start";
     run.Open(start);
     ASSERT_NE(nullptr, run.dialog());
     ASSERT_TRUE(ClickButton(run.dialog(), 1000));
     HWND browser = WaitForBrowser(run.dialog());
     ASSERT_NE(nullptr, browser);
+    // Inspected only once it has initialised: messages from this thread
+    // during its initial tree walk can stop the walk.
+    SendMessageW(browser, WM_NULL, 0, 0);
     EXPECT_TRUE(G.oleInitialized);
     EXPECT_TRUE(HasChildWithText(browser, L"Please select a folder to store the extracted files."));
     // It starts at the folder the edit names.
@@ -425,21 +446,26 @@ TEST_F(DestinationDialog, BrowseCancelledLeavesTheText) {
     EXPECT_FALSE(G.oleInitialized);  // the run's end undid it
 }
 
-TEST_F(DestinationDialog, BrowseChoosesAFolderByItsPath) {
-    MakeFolder(dir / L"start");
-    MakeFolder(dir / L"chosen");
-    std::wstring chosen = dir / L"chosen";
-    run.Open(dir / L"start");
+TEST_F(DestinationDialog, BrowseStartsAtTheTypedFolderAndPutsTheChoiceInTheEdit) {
+    QuietFolder quiet;
+    MakeFolder(quiet / L"start");
+    MakeFolder(quiet / L"chosen");
+    std::wstring chosen = quiet / L"chosen";
+    run.Open(quiet / L"start");
     ASSERT_NE(nullptr, run.dialog());
     // Browse takes the edit's text as it stands.
-    SetWindowTextW(run.edit(), (dir / L"start\\").c_str());
+    SetWindowTextW(run.edit(), (quiet / L"start\\").c_str());
     ASSERT_TRUE(ClickButton(run.dialog(), 1000));
     HWND browser = WaitForBrowser(run.dialog());
     ASSERT_NE(nullptr, browser);
-    EXPECT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == L"start"; }));
+    // Inspected only once it has initialised: messages from this thread
+    // during its initial tree walk can stop the walk.
+    SendMessageW(browser, WM_NULL, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == L"start"; })) << Narrow(BrowserSelection(browser));
 
-    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, (LPARAM)chosen.c_str());
-    ASSERT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == L"chosen"; }));
+    // The user moves up to the sibling folder in the tree.
+    ASSERT_TRUE(SendKeyChord(browser, {VK_UP}));
+    ASSERT_TRUE(WaitUntil([&] { return BrowserSelection(browser) == L"chosen"; })) << Narrow(BrowserSelection(browser));
     ASSERT_TRUE(ClickButton(browser, IDOK));
     ASSERT_TRUE(WaitForWindowGone(browser));
 

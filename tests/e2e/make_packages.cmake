@@ -1,0 +1,34 @@
+# The packages of the end-to-end tests, made with vuvpack at build time.
+# Usage: cmake -DSOURCE=<payload folder> -DSETUP=<sample_setup.exe> -DSTUB=<vuvuzu.exe>
+#              -DVUVPACK=<vuvpack> -DOUT=<folder> -P make_packages.cmake
+#
+# sample.exe: the typical package: the payload files and setup.exe, to be
+#   extracted into the private folder ~<program> in %temp% without a
+#   dialog after a confirmation, setup.exe run and waited for, the files
+#   deleted afterwards.
+# cancel.exe: first.txt, setup.exe and 256 MiB of zeros (a few hundred KiB
+#   packed), long enough to be cancelled while it is written; its header
+#   is not used (the tests run it in archive mode).
+function(pack)
+  execute_process(COMMAND ${VUVPACK} build --stub ${STUB} ${ARGN} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "vuvpack build ${ARGN}: ${result}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE ${OUT}/payload ${OUT}/cancel_payload)
+file(COPY ${SOURCE}/ DESTINATION ${OUT}/payload)
+file(COPY_FILE ${SETUP} ${OUT}/payload/setup.exe)
+pack(--dir ${OUT}/payload -o ${OUT}/sample.exe --destination %temp% --command setup.exe --delete-after-run
+     --no-dialog --no-open-folder --confirm-caption "Sample package" --confirm-prompt "Install the sample files?")
+
+file(MAKE_DIRECTORY ${OUT}/cancel_payload)
+file(WRITE ${OUT}/cancel_payload/first.txt "written before the cancel\n")
+file(COPY_FILE ${SETUP} ${OUT}/cancel_payload/setup.exe)
+# A sparse file: nothing is written here, vuvpack reads zeros.
+execute_process(COMMAND truncate -s 256M ${OUT}/cancel_payload/zeros.bin RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "truncate: ${result}")
+endif()
+pack(--dir ${OUT}/cancel_payload -o ${OUT}/cancel.exe)
+file(REMOVE_RECURSE ${OUT}/cancel_payload)

@@ -1,0 +1,102 @@
+// One run of the module as a user sees it: the program started as a child
+// process, its message boxes and dialogs found by caption, read and
+// answered through the GUI driver, and its end awaited with a time-out.
+// A box that nobody expected fails the test at once with its text, and
+// the child is killed whenever a test gives up on it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/package_header.h"
+#include "gui_driver.h"
+
+// Captions of the module's windows in the language the test runs in.
+struct Captions {
+    std::wstring progress;     // progress dialog
+    std::wstring destination;  // destination dialog
+    std::wstring overwrite;    // overwrite dialog
+};
+extern const Captions English;
+extern const Captions Japanese;
+
+class ModuleRun {
+public:
+    explicit ModuleRun(const Captions& captions = English) : captions_(captions) {}
+
+    // Starts program (a Windows path) with arguments after its quoted name.
+    bool Start(const std::wstring& program, const std::wstring& arguments = L"");
+
+    // Waits for a dialog or message box of the module with this caption.
+    // Any other box that comes up meanwhile (not the progress dialog or the
+    // caption-less CRC window) fails the test with its caption and text.
+    HWND WaitFor(const std::wstring& caption, DWORD timeoutMs = DefaultWaitMs);
+    // Waits for a message box, returns its text and presses button (IDOK,
+    // IDYES, ...); the text is empty when no box came (then the test has
+    // already failed).
+    std::wstring Answer(const std::wstring& caption, int button);
+    // Waits for the module's end and returns its exit code; fails the test
+    // and kills the module on a box that nobody answers or on a time-out.
+    DWORD WaitForEnd(DWORD timeoutMs = 30000);
+    // Dialogs and boxes of the module that are up now (visible, top-level).
+    std::vector<HWND> OpenWindows() const;
+
+    DWORD Id() const { return child_.Id(); }
+
+private:
+    bool Tolerated(HWND window, const std::wstring& expected) const;
+    // Fails the test with the caption and text of the first unexpected box.
+    bool ReportUnexpected(const std::wstring& expected);
+
+    Captions captions_;
+    ChildProcess child_;
+};
+
+// What the sample setup program recorded about its start.
+struct SetupRecord {
+    bool present = false;
+    bool done = false;  // the program has ended
+    std::wstring commandLine;
+    std::wstring folder;  // working folder
+    std::vector<std::wstring> files;  // files below it at start, sorted
+};
+
+// Points the sample setup program of the next runs at recordPath, makes it
+// leave extra (relative to its folder; none when empty) and stay lifeMs.
+void PrepareSetup(const std::wstring& recordPath, const std::wstring& extra, int lifeMs);
+SetupRecord ReadSetupRecord(const std::wstring& recordPath);
+
+std::wstring WithoutTrailingBackslash(std::wstring path);
+
+// Files made at build time (tests/e2e in the build folder).
+std::wstring FixturePath(const std::string& name);
+// The cabinet inside a package: every byte from its signature on.
+std::vector<unsigned char> CabinetOf(const std::vector<unsigned char>& package);
+
+// Header settings of a package made by MakePackage.
+struct PackageOptions {
+    std::wstring command;
+    bool deleteAfterRun = false;
+    char variant = kVariantPlain;
+    bool crc = false;  // PackageCrc set to the CRC of the cabinet
+};
+// A package of the sample's cabinet (or of cabinet) that extracts into
+// "out" beside itself without a dialog or a question.
+std::vector<unsigned char> MakePackage(const PackageOptions& options, std::vector<unsigned char> cabinet = {});
+
+// The files of the sample package, relative, sorted.
+extern const std::vector<std::wstring> SamplePayload;
+// The files and folders that extracting the sample package leaves in an
+// empty folder (ListTree form).
+extern const std::vector<std::wstring> SampleTree;
+
+// "%TEMP%\~name\": where a package named name with %temp% and a command
+// that deletes its files puts them.
+std::wstring PrivateFolder(const std::wstring& programName);
+
+// Windows of other processes whose title is title (such as the folder
+// window the shell opens), closed and awaited.
+std::vector<HWND> FindForeignWindows(const std::wstring& title);
+bool CloseForeignWindow(HWND window);
