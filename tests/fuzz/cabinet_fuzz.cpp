@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "../extract/engine_boxes.h"
+#include "answer_box.h"
 #include "app/state.h"
 #include "cab_writer.h"
 #include "extract/worker.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../extract/engine_boxes.h"
+#include "answer_box.h"
 #include "../extract/engine_run.h"
 #include "app/state.h"
 #include "cab_writer.h"

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "../extract/engine_boxes.h"
+#include "answer_box.h"
 #include "../extract/engine_run.h"
 #include "app/state.h"
 #include "cab_writer.h"
