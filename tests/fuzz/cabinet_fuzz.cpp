@@ -54,26 +54,18 @@ uint32_t Next(uint64_t* state) {
     return (uint32_t)(*state >> 33);
 }
 
-std::string Filler(size_t size, unsigned seed) {
-    std::string bytes(size, 0);
-    for (size_t i = 0; i < size; i++) {
-        seed = seed * 1103515245 + 12345;
-        bytes[i] = (char)(seed >> 16);
-    }
-    return bytes;
-}
 
 std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
     std::vector<Seed> seeds;
     CabSpec plain;
-    plain.files = {{"readme.txt", "read me\r\n"}, {"bin/data.bin", Filler(70000, 1)}, {"empty", ""}};
+    plain.files = {{"readme.txt", "read me\r\n"}, {"bin/data.bin", PatternBytes(70000, 1)}, {"empty", ""}};
     seeds.push_back({BuildCabinet(plain), 0});
 
     CabSpec folders;
     folders.folders = 3;
     folders.blockSize = 4096;
     for (int i = 0; i < 6; i++) {
-        CabFile file{"f" + std::to_string(i) + "/x.dat", Filler(3000 + 2500 * i, i)};
+        CabFile file{"f" + std::to_string(i) + "/x.dat", PatternBytes(3000 + 2500 * i, i)};
         file.folder = i % 3;
         folders.files.push_back(file);
     }
@@ -89,7 +81,7 @@ std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
 
     // A package: an image in front of the cabinet.
     Seed package;
-    std::string image = "MZ" + Filler(6000, 7);
+    std::string image = "MZ" + PatternBytes(6000, 7);
     package.bytes.assign(image.begin(), image.end());
     package.cabinetOffset = (long)package.bytes.size();
     std::vector<unsigned char> cabinet = BuildCabinet(plain);

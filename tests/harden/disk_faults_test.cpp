@@ -25,14 +25,6 @@ std::wstring Mounts() {
     return path + L"\\";
 }
 
-std::string Filler(size_t size, unsigned seed) {
-    std::string bytes(size, 0);
-    for (size_t i = 0; i < size; i++) {
-        seed = seed * 1103515245 + 12345;
-        bytes[i] = (char)(seed >> 16);
-    }
-    return bytes;
-}
 
 std::vector<std::wstring> Texts(const std::vector<SeenBox>& boxes) {
     std::vector<std::wstring> texts;
@@ -66,8 +58,8 @@ protected:
 TEST_F(DiskFaults, FullDiskStopsWithString11AndRemovesThePartialFile) {
     std::wstring destination = Mounts() + L"small\\out" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     CabSpec spec;
-    spec.files = {{"first.txt", Filler(100000, 1)}, {"sub/second.bin", Filler(200000, 2)},
-                  {"big.bin", Filler(3000000, 3)}, {"after.txt", "after"}};
+    spec.files = {{"first.txt", PatternBytes(100000, 1)}, {"sub/second.bin", PatternBytes(200000, 2)},
+                  {"big.bin", PatternBytes(3000000, 3)}, {"after.txt", "after"}};
     std::vector<std::wstring> boxes;
     EXPECT_EQ(-1, Extract(spec, destination, &boxes));
     EXPECT_EQ(std::vector<std::wstring>{L"Cannot create a file."}, boxes);

@@ -15,16 +15,6 @@ const wchar_t* const kSkipped = L"\n\ninvalid filename.(skipped)";
 
 std::wstring Skipped(const std::wstring& name) { return name + kSkipped; }
 
-// The system's text for CO_E_PATHTOOLONG; Wine has none, so the fixed
-// fallback shows there.
-std::wstring PathTooLongText() {
-    WCHAR* text = nullptr;
-    std::wstring result = L"Unknown error -2147417803";
-    if (FormatMessageW(0x1300, nullptr, (DWORD)CO_E_PATHTOOLONG, 0x400, (LPWSTR)&text, 0, nullptr) && text)
-        result = text;
-    if (text) LocalFree(text);
-    return result;
-}
 
 void ExpectAll(const std::vector<HostileCase>& rows) {
     for (const HostileCase& row : rows) {
