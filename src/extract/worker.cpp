@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "app/state.h"
+#include "cabinet_header.h"
 #include "cabinet_library.h"
 #include "decoder.h"
 #include "notify.h"
@@ -29,7 +30,8 @@ unsigned __stdcall ExtractionWorker(void* archivePath) {
         char cabinetFolder[kCabinetNameBytes], cabinetName[kCabinetNameBytes];
         ToLibraryName(folder, cabinetFolder);
         ToLibraryName(name, cabinetName);
-        BOOL copied = CabCopy(context, cabinetName, cabinetFolder, 0, FileNotify, nullptr, nullptr);
+        BOOL copied = CabinetHeaderUsable(path, G.CabinetOffset) &&
+                      CabCopy(context, cabinetName, cabinetFolder, 0, FileNotify, nullptr, nullptr);
         DiscardUnfinishedOutput();
         CabDestroy(context);
         // A write failure that the library carried on over is no success.

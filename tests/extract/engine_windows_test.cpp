@@ -204,15 +204,6 @@ TEST_F(EngineWindows, NamesThatCleanToNothingAreSkippedWithString16) {
     EXPECT_EQ((std::vector<std::wstring>{L"kept.txt"}), ListTree(destination));
 }
 
-// The system's text for CO_E_PATHTOOLONG, or the fixed fallback.
-std::wstring PathTooLongText() {
-    WCHAR* text = nullptr;
-    std::wstring result = L"Unknown error -2147417803";
-    if (FormatMessageW(0x1300, nullptr, (DWORD)CO_E_PATHTOOLONG, 0x400, (LPWSTR)&text, 0, nullptr) && text)
-        result = text;
-    if (text) LocalFree(text);
-    return result;
-}
 
 TEST_F(EngineWindows, StoredNameTooLongForThePathBufferEndsTheExtraction) {
     lstrcpyW(G.RunSettings.destination, destination.c_str());

@@ -127,3 +127,21 @@ std::wstring BuildPath(const std::string& relative) {
         if (c == L'/') c = L'\\';
     return path;
 }
+
+std::string PatternBytes(size_t size, unsigned seed) {
+    std::string bytes(size, 0);
+    for (size_t i = 0; i < size; i++) {
+        seed = seed * 1103515245 + 12345;
+        bytes[i] = (char)(seed >> 16);
+    }
+    return bytes;
+}
+
+std::wstring PathTooLongText() {
+    WCHAR* text = nullptr;
+    std::wstring result = L"Unknown error -2147417803";
+    if (FormatMessageW(0x1300, nullptr, (DWORD)CO_E_PATHTOOLONG, 0x400, (LPWSTR)&text, 0, nullptr) && text)
+        result = text;
+    if (text) LocalFree(text);
+    return result;
+}

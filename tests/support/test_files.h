@@ -36,3 +36,9 @@ std::vector<std::wstring> ListTree(const std::wstring& root);
 std::wstring BuildPath(const std::string& relative);
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
+
+// size bytes of a fixed pseudo-random pattern; one seed, one pattern.
+std::string PatternBytes(size_t size, unsigned seed);
+// The system's text for CO_E_PATHTOOLONG, or the engine's fixed fallback
+// "Unknown error -2147417803" where the system has none (Wine).
+std::wstring PathTooLongText();

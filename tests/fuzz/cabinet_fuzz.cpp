@@ -1,0 +1,324 @@
+// Mutated cabinets through the real engine, in this process: the worker
+// with the program's callbacks and the system's cabinet library, one case
+// at a time in a fresh destination, each on its own thread with a time
+// bound. Message boxes are answered by a second thread.
+//
+//   cabinet_fuzz <work folder> <first case> <case count> [mszip seed cabinet]
+//
+// Before each case its index goes to <work folder>\state.txt, so a
+// supervisor can restart after a crash with the next one. Faults are
+// appended to <work folder>\faults.txt with the case written beside it as
+// case-<index>.cab (its cabinet offset in the file name when not 0):
+//   crash <index> <module> <code>    an exception the case raised
+//   hang <index>                     the case ran over its bound
+//   outside <index> <path>           a file written outside the destination
+// The exit code is 0 when the cases ran without a fault, 1 after a fault
+// that let the run go on, 2 after a crash, 3 after a hang (the run stops).
+#include <windows.h>
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "answer_box.h"
+#include "app/state.h"
+#include "cab_writer.h"
+#include "extract/worker.h"
+#include "test_files.h"
+
+namespace {
+
+const DWORD kCaseBound = 20000;  // ms; a sound case takes a few
+
+struct Case {
+    std::vector<unsigned char> archive;
+    long cabinetOffset;
+};
+
+struct Seed {
+    std::vector<unsigned char> bytes;
+    long cabinetOffset;
+};
+
+
+std::wstring work;
+GlobalState initialState;
+long currentCase = -1;
+const Case* currentCaseBytes = nullptr;
+
+uint32_t Next(uint64_t* state) {
+    *state = *state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (uint32_t)(*state >> 33);
+}
+
+
+std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
+    std::vector<Seed> seeds;
+    CabSpec plain;
+    plain.files = {{"readme.txt", "read me\r\n"}, {"bin/data.bin", PatternBytes(70000, 1)}, {"empty", ""}};
+    seeds.push_back({BuildCabinet(plain), 0});
+
+    CabSpec folders;
+    folders.folders = 3;
+    folders.blockSize = 4096;
+    for (int i = 0; i < 6; i++) {
+        CabFile file{"f" + std::to_string(i) + "/x.dat", PatternBytes(3000 + 2500 * i, i)};
+        file.folder = i % 3;
+        folders.files.push_back(file);
+    }
+    seeds.push_back({BuildCabinet(folders), 0});
+
+    CabSpec names;
+    names.files = {{std::string(200, 'n') + ".txt", "long"},
+                   {"../..\\odd/ name. ", "odd"},
+                   {"\xE3\x81\x82\xE2\x80\xAE.txt", "utf8"},
+                   {"CON", "device"},
+                   {"a:b", "stream"}};
+    seeds.push_back({BuildCabinet(names), 0});
+
+    // A package: an image in front of the cabinet.
+    Seed package;
+    std::string image = "MZ" + PatternBytes(6000, 7);
+    package.bytes.assign(image.begin(), image.end());
+    package.cabinetOffset = (long)package.bytes.size();
+    std::vector<unsigned char> cabinet = BuildCabinet(plain);
+    package.bytes.insert(package.bytes.end(), cabinet.begin(), cabinet.end());
+    seeds.push_back(package);
+
+    if (!mszipPath.empty()) {
+        std::vector<unsigned char> mszip = ReadBytes(mszipPath);
+        if (!mszip.empty()) seeds.push_back({mszip, 0});
+    }
+    return seeds;
+}
+
+uint32_t Get(const std::vector<unsigned char>& bytes, size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = 0; i < size && at + i < bytes.size(); i++) value |= (uint32_t)bytes[at + i] << (8 * i);
+    return value;
+}
+
+void Put(std::vector<unsigned char>* bytes, size_t at, int size, uint32_t value) {
+    for (int i = 0; i < size && at + i < bytes->size(); i++) (*bytes)[at + i] = (unsigned char)(value >> (8 * i));
+}
+
+// A value a parser is likely to mishandle.
+uint32_t Interesting(uint64_t* rng, uint32_t old, uint32_t fileSize, int size) {
+    uint32_t top = size == 4 ? 0xFFFFFFFFu : size == 2 ? 0xFFFFu : 0xFFu;
+    switch (Next(rng) % 12) {
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return top;
+    case 3: return top >> 1;
+    case 4: return (top >> 1) + 1;
+    case 5: return fileSize;
+    case 6: return fileSize - 1;
+    case 7: return fileSize + 1;
+    case 8: return old + 1;
+    case 9: return old - 1;
+    case 10: return old * 2 + 1;
+    default: return Next(rng) & top;
+    }
+}
+
+// Where the header, folder, file and first data records of a cabinet start
+// and how long their fields are, as far as the (maybe damaged) bytes say.
+struct Field {
+    size_t at;
+    int size;
+};
+
+std::vector<Field> HeaderFields(const std::vector<unsigned char>& cab, std::vector<size_t>* boundaries) {
+    std::vector<Field> fields = {{8, 4}, {16, 4}, {24, 1}, {25, 1}, {26, 2}, {28, 2}, {30, 2}, {32, 2}, {34, 2}};
+    boundaries->push_back(4);
+    boundaries->push_back(36);
+    if (cab.size() < 36) return fields;
+    uint32_t folders = Get(cab, 26, 2), files = Get(cab, 28, 2), fileTable = Get(cab, 16, 4);
+    size_t at = 36;
+    for (uint32_t i = 0; i < folders && i < 8 && at + 8 <= cab.size(); i++, at += 8) {
+        fields.push_back({at, 4});
+        fields.push_back({at + 4, 2});
+        fields.push_back({at + 6, 2});
+        boundaries->push_back(at + 8);
+        uint32_t data = Get(cab, at, 4);
+        if (data + 8 <= cab.size()) {
+            fields.push_back({data, 4});
+            fields.push_back({data + 4, 2});
+            fields.push_back({data + 6, 2});
+            boundaries->push_back(data);
+            boundaries->push_back(data + 8);
+        }
+    }
+    at = fileTable;
+    for (uint32_t i = 0; i < files && i < 16 && at + 16 < cab.size(); i++) {
+        fields.push_back({at, 4});       // size
+        fields.push_back({at + 4, 4});   // offset in the folder
+        fields.push_back({at + 8, 2});   // folder index
+        fields.push_back({at + 14, 2});  // attributes
+        boundaries->push_back(at);
+        boundaries->push_back(at + 16);
+        at += 16;
+        while (at < cab.size() && cab[at]) at++;
+        at++;
+    }
+    return fields;
+}
+
+Case MakeCase(const std::vector<Seed>& seeds, long index, uint32_t runSeed) {
+    uint64_t rng = ((uint64_t)runSeed << 32) ^ (uint64_t)index * 0x9E3779B97F4A7C15ULL;
+    Next(&rng);
+    const Seed& seed = seeds[index % seeds.size()];
+    std::vector<unsigned char> cab(seed.bytes.begin() + seed.cabinetOffset, seed.bytes.end());
+    std::vector<size_t> boundaries;
+    std::vector<Field> fields = HeaderFields(cab, &boundaries);
+
+    int rounds = 1 + Next(&rng) % 3;
+    for (int round = 0; round < rounds; round++) {
+        switch (Next(&rng) % 6) {
+        case 0:
+        case 1: {  // a header, folder, file or data field
+            Field field = fields[Next(&rng) % fields.size()];
+            Put(&cab, field.at, field.size,
+                Interesting(&rng, Get(cab, field.at, field.size), (uint32_t)cab.size(), field.size));
+            break;
+        }
+        case 2: {  // cut at a record boundary, or next to one
+            size_t at = boundaries[Next(&rng) % boundaries.size()] + (int)(Next(&rng) % 3) - 1;
+            if (at < cab.size()) cab.resize(at);
+            break;
+        }
+        case 3: {  // flags: reserve areas, previous and next cabinet
+            Put(&cab, 30, 2, Next(&rng) & 7);
+            break;
+        }
+        default: {  // random flips
+            int flips = 1 + Next(&rng) % 8;
+            for (int i = 0; i < flips && !cab.empty(); i++) cab[Next(&rng) % cab.size()] ^= (unsigned char)(1u << (Next(&rng) % 8));
+            break;
+        }
+        }
+    }
+    Case result;
+    result.archive.assign(seed.bytes.begin(), seed.bytes.begin() + seed.cabinetOffset);
+    result.archive.insert(result.archive.end(), cab.begin(), cab.end());
+    result.cabinetOffset = seed.cabinetOffset;
+    return result;
+}
+
+void AppendFault(const std::string& line) {
+    FILE* file = _wfopen((work + L"faults.txt").c_str(), L"ab");
+    if (!file) return;
+    fprintf(file, "%s\n", line.c_str());
+    fclose(file);
+}
+
+std::string ModuleOf(const void* address) {
+    HMODULE module = nullptr;
+    char name[MAX_PATH] = "?";
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           (LPCSTR)address, &module))
+        GetModuleFileNameA(module, name, MAX_PATH);
+    return name;
+}
+
+void KeepCase(long index, const Case& c);
+
+LONG WINAPI RecordCrash(EXCEPTION_POINTERS* exception) {
+    if (currentCaseBytes) KeepCase(currentCase, *currentCaseBytes);
+    char line[MAX_PATH + 64];
+    snprintf(line, sizeof(line), "crash %ld %s %08lx", currentCase,
+             ModuleOf(exception->ExceptionRecord->ExceptionAddress).c_str(),
+             (unsigned long)exception->ExceptionRecord->ExceptionCode);
+    AppendFault(line);
+    TerminateProcess(GetCurrentProcess(), 2);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void SaveIndex(long index) {
+    FILE* file = _wfopen((work + L"state.txt").c_str(), L"wb");
+    if (!file) return;
+    fprintf(file, "%ld\n", index);
+    fclose(file);
+}
+
+void KeepCase(long index, const Case& c) {
+    std::wstring name = L"case-" + std::to_wstring(index);
+    if (c.cabinetOffset) name += L"-at-" + std::to_wstring(c.cabinetOffset);
+    WriteBytes(work + name + L".cab", c.archive);
+}
+
+unsigned __stdcall RunWorker(void* path) { return ExtractionWorker(path); }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 4) {
+        fprintf(stderr, "usage: cabinet_fuzz <work folder> <first case> <case count> [mszip seed]\n");
+        return 64;
+    }
+    work = argv[1];
+    if (work.back() != L'\\') work += L'\\';
+    CreateDirectoryW(work.c_str(), nullptr);
+    long first = wcstol(argv[2], nullptr, 10);
+    long count = wcstol(argv[3], nullptr, 10);
+    std::vector<Seed> seeds = MakeSeeds(argc > 4 ? argv[4] : L"");
+    uint32_t runSeed = 0x5EED;
+    SetUnhandledExceptionFilter(RecordCrash);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetStateDefaults();
+    memcpy(&initialState, &G, sizeof(G));
+
+    BoxAnswerer answerer;
+    int result = 0;
+    std::wstring caseFolder = work + L"case\\";
+    DWORD started = GetTickCount();
+    long extracted = 0;  // cases the worker finished with success
+    for (long index = first; index < first + count; index++) {
+        currentCase = index;
+        SaveIndex(index);
+        Case c = MakeCase(seeds, index, runSeed);
+        currentCaseBytes = &c;
+        RemoveTree(caseFolder);
+        CreateDirectoryW(caseFolder.c_str(), nullptr);
+        std::wstring archive = caseFolder + L"fuzz.cab";
+        std::wstring destination = caseFolder + L"out\\";
+        WriteBytes(archive, c.archive);
+        CreateDirectoryW(destination.c_str(), nullptr);
+
+        HMODULE cabinetModule = G.CabinetModule;
+        memcpy(&G, &initialState, sizeof(G));
+        G.CabinetModule = cabinetModule;
+        lstrcpynW(G.ArchivePathBuffer, archive.c_str(), MAX_PATH);
+        G.ArchivePath = G.ArchivePathBuffer;
+        G.CabinetOffset = c.cabinetOffset;
+        lstrcpynW(G.RunSettings.destination, destination.c_str(), MAX_PATH);
+        G.RunSettings.OverwriteAll = 1;
+
+        HANDLE worker = (HANDLE)_beginthreadex(nullptr, 0, RunWorker, (void*)G.ArchivePath, 0, nullptr);
+        if (WaitForSingleObject(worker, kCaseBound) != WAIT_OBJECT_0) {
+            KeepCase(index, c);
+            AppendFault("hang " + std::to_string(index));
+            fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+        DWORD exitCode = 1;
+        GetExitCodeThread(worker, &exitCode);
+        CloseHandle(worker);
+        if (exitCode == 0) extracted++;
+
+        for (const std::wstring& entry : ListTree(caseFolder)) {
+            if (entry == L"fuzz.cab" || entry.compare(0, 4, L"out\\") == 0) continue;
+            KeepCase(index, c);
+            AppendFault("outside " + std::to_string(index) + " " + Narrow(entry));
+            result = 1;
+        }
+    }
+    RemoveTree(caseFolder);
+    DWORD elapsed = GetTickCount() - started;
+    printf("%ld cases in %lu ms (%.1f per second), %ld extracted without an error, %zu boxes answered\n", count,
+           (unsigned long)elapsed, elapsed ? count * 1000.0 / elapsed : 0.0, extracted, answerer.Stop().size());
+    return result;
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The long run of the cabinet fuzz harness, under a supervisor that
+# restarts it after a crash or a hang with the case after the one it was
+# running (from the harness's state file).
+#   bash tests/fuzz/run_fuzz.sh <case count> [work folder]
+# Faults end up in <work folder>/faults.txt, each with its case file.
+set -euo pipefail
+source "$(dirname "$0")/../../scripts/env.sh"
+total="${1:-100000}"
+work="${2:-$build/fuzz-long}"
+mkdir -p "$work"
+# A prefix of its own: Wine's desktop belongs to the display of the first
+# program in a prefix, and the GUI tests of the test command use another.
+export WINEPREFIX="$build/wineprefix-fuzz"
+ensure_prefix
+start_session
+harness="$build/tests/fuzz/cabinet_fuzz.exe"
+seed="Z:$build/tests/extract/fixtures/mszip.cab"
+next=0
+if [ -f "$work/state.txt" ]; then next=$(($(cat "$work/state.txt") + 1)); fi
+first=$next
+started=$(date +%s)
+batch=5000
+while [ "$next" -lt "$total" ]; do
+  count=$((total - next < batch ? total - next : batch))
+  status=0
+  "$build/wine-run" "$harness" "Z:$work" "$next" "$count" "$seed" || status=$?
+  case "$status" in
+    0 | 1) next=$((next + count)) ;;  # 1: faults recorded, the batch ran to its end
+    *)
+      index=$(cat "$work/state.txt")
+      # A fault the harness could not record itself (Wine may end the
+      # process before its exception filter runs).
+      grep -q " $index " "$work/faults.txt" 2>/dev/null || echo "crash $index unrecorded status $status" >> "$work/faults.txt"
+      next=$((index + 1))
+      ;;
+  esac
+done
+elapsed=$(($(date +%s) - started))
+ran=$((total - first))
+echo "$ran cases in ${elapsed}s ($(awk "BEGIN{printf \"%.1f\", $ran/($elapsed>0?$elapsed:1)}") per second)"
+if [ -s "$work/faults.txt" ]; then echo "faults:"; cat "$work/faults.txt"; exit 1; fi
+echo "no faults"
