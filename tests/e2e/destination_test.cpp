@@ -17,9 +17,9 @@ public:
     DestinationFixture() {
         CreateDirectoryW((root() + L"pkg").c_str(), nullptr);
         CreateDirectoryW(archiveFolder().c_str(), nullptr);
-        CabSpec spec;
-        spec.files = {{"a.txt", "alpha"}, {"b\\c.txt", "gamma"}};
-        WriteBytes(archive(), BuildCabinet(spec));
+        CabContents contents;
+        contents.files = {{"a.txt", "alpha"}, {"b\\c.txt", "gamma"}};
+        WriteBytes(archive(), BuildCabinet(contents));
     }
     const std::wstring& root() const { return temp_.path(); }
     std::wstring archiveFolder() const { return root() + L"pkg\\sub\\"; }

@@ -56,9 +56,9 @@ TEST(JapaneseRun, AnOverwriteFlow) {
     TempFolder folder;
     std::wstring archive = folder / L"書庫.cab";
     std::wstring destination = folder / L"展開先";
-    CabSpec spec;
-    spec.files = {{"first.txt", "incoming first"}, {"readme.txt", "incoming readme"}, {"last.txt", "incoming last"}};
-    WriteBytes(archive, BuildCabinet(spec));
+    CabContents contents;
+    contents.files = {{"first.txt", "incoming first"}, {"readme.txt", "incoming readme"}, {"last.txt", "incoming last"}};
+    WriteBytes(archive, BuildCabinet(contents));
     ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
     WriteBytes(destination + L"\\readme.txt", std::string("old readme"));
 

@@ -51,10 +51,10 @@ const OverwriteRow OverwriteRows[] = {
 class OverwriteFlow : public ::testing::TestWithParam<OverwriteRow> {
 protected:
     void SetUp() override {
-        CabSpec spec;
-        spec.files = {{"new.txt", "incoming new"}, {"a.txt", "incoming a"}, {"b.txt", "incoming b"},
+        CabContents contents;
+        contents.files = {{"new.txt", "incoming new"}, {"a.txt", "incoming a"}, {"b.txt", "incoming b"},
                       {"c.txt", "incoming c"}};
-        WriteBytes(archive_, BuildCabinet(spec));
+        WriteBytes(archive_, BuildCabinet(contents));
         ASSERT_TRUE(CreateDirectoryW(destination_.c_str(), nullptr));
         const struct {
             const wchar_t* name;

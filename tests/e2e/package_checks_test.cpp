@@ -105,14 +105,14 @@ TEST_F(PackageChecks, DamagedCabinetWithACommandShowsString24AndRunsNothing) {
 TEST_F(PackageChecks, AFailedExtractionIsReportedOnce) {
     CabFile shortFile{"short.txt", "abc"};
     shortFile.announcedSize = 50;
-    CabSpec sizeMismatch;
+    CabContents sizeMismatch;
     sizeMismatch.files = {{"first.txt", "first"}, shortFile};
-    CabSpec continued;
+    CabContents continued;
     continued.blockSize = 100;
     continued.nextCabinet = "next.cab";
     continued.splitLastBlock = true;
     continued.files = {{"whole.txt", std::string(50, 'w')}, {"split.txt", std::string(300, 's')}};
-    CabSpec badName;
+    CabContents badName;
     badName.files = {{"good.txt", "g"}, {". .", "dots"}, {"after.txt", "a"}};
     std::vector<unsigned char> halfSample = CabinetOf(ReadBytes(FixturePath("sample.exe")));
     halfSample.resize(halfSample.size() / 2);

@@ -63,8 +63,8 @@ protected:
     }
 
     // Writes the cabinet, runs the whole phase with the progress dialog.
-    int RunPhase(const CabSpec& spec) {
-        std::vector<unsigned char> cabinet = BuildCabinet(spec);
+    int RunPhase(const CabContents& contents) {
+        std::vector<unsigned char> cabinet = BuildCabinet(contents);
         std::wstring archive = temp / L"archive.cab";
         WriteBytes(archive, cabinet);
         PrepareExtraction(archive, 0, destination);
@@ -82,14 +82,14 @@ protected:
 
 // f1 and f2 fill the first block with the start of f3; f3 spans further
 // blocks, each of them written in one call.
-CabSpec FiveFiles() {
-    CabSpec spec;
-    spec.files = {{"f1.txt", Filler(1000, 'a')},
+CabContents FiveFiles() {
+    CabContents contents;
+    contents.files = {{"f1.txt", Filler(1000, 'a')},
                   {"f2.txt", Filler(1000, 'b')},
                   {"f3.bin", Filler(200000, 'c')},
                   {"f4.txt", "four"},
                   {"f5.txt", "five"}};
-    return spec;
+    return contents;
 }
 
 void ExpectFirstTwoOnly(const std::wstring& destination) {
@@ -173,33 +173,33 @@ INSTANTIATE_TEST_SUITE_P(Writes, EngineWriteFailure,
                          [](const ::testing::TestParamInfo<WriteFailure>& info) { return info.param.name; });
 
 TEST_F(EngineWindows, ContinuationCabinetIsRefusedWithString13) {
-    CabSpec spec;
-    spec.blockSize = 100;
-    spec.nextCabinet = "next.cab";
-    spec.splitLastBlock = true;
-    spec.files = {{"whole.txt", Filler(50, 'w')}, {"split.txt", Filler(300, 's')}};
+    CabContents contents;
+    contents.blockSize = 100;
+    contents.nextCabinet = "next.cab";
+    contents.splitLastBlock = true;
+    contents.files = {{"whole.txt", Filler(50, 'w')}, {"split.txt", Filler(300, 's')}};
     BoxAnswerer boxes;
-    EXPECT_EQ(-1, RunPhase(spec));
+    EXPECT_EQ(-1, RunPhase(contents));
     EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"not supported archive format.", G.ProgressWindow}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"whole.txt"}), ListTree(destination));
 }
 
 TEST_F(EngineWindows, InvalidFileNameEndsTheExtraction) {
-    CabSpec spec;
-    spec.files = {{"good.txt", "g"}, {". .", "dots"}, {"after.txt", "a"}};
+    CabContents contents;
+    contents.files = {{"good.txt", "g"}, {". .", "dots"}, {"after.txt", "a"}};
     BoxAnswerer boxes;
-    EXPECT_EQ(-1, RunPhase(spec));
+    EXPECT_EQ(-1, RunPhase(contents));
     EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"Invalid file-name.", G.ProgressWindow}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"good.txt"}), ListTree(destination));
 }
 
 TEST_F(EngineWindows, NamesThatCleanToNothingAreSkippedWithString16) {
-    CabSpec spec;
-    spec.files = {{"\\\\\\", "x"}, {"kept.txt", "k"}};
+    CabContents contents;
+    contents.files = {{"\\\\\\", "x"}, {"kept.txt", "k"}};
     BoxAnswerer boxes;
-    EXPECT_EQ(0, RunPhase(spec));
+    EXPECT_EQ(0, RunPhase(contents));
     EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"\n\ninvalid filename.(skipped)", nullptr}));
     EXPECT_EQ((std::vector<std::wstring>{L"kept.txt"}), ListTree(destination));
 }
@@ -271,10 +271,10 @@ TEST_F(EngineWindows, BuildOutputPathWarnsAndSkipsBadOrOverlongNames) {
 
 TEST_F(EngineWindows, FolderThatCannotBeCreatedShowsString17AndStops) {
     WriteBytes(destination + L"file", std::string("a file, not a folder"));
-    CabSpec spec;
-    spec.files = {{"first.txt", "1"}, {"file/sub/x.txt", "x"}, {"last.txt", "l"}};
+    CabContents contents;
+    contents.files = {{"first.txt", "1"}, {"file/sub/x.txt", "x"}, {"last.txt", "l"}};
     BoxAnswerer boxes;
-    EXPECT_EQ(-1, RunPhase(spec));
+    EXPECT_EQ(-1, RunPhase(contents));
     EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"Cannot create a folder.\nThis archive forbids writing.", nullptr}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"file", L"first.txt"}), ListTree(destination));
@@ -368,9 +368,9 @@ TEST_P(EngineOverwrite, AnswersDecideEachExistingFile) {
     const OverwriteCase& row = GetParam();
     for (const wchar_t* name : {L"e1.txt", L"e2.txt", L"e3.txt"}) WriteBytes(destination + name, std::string("old"));
     SetStamp(destination + L"e2.txt", 2000);
-    CabSpec spec;
-    spec.files = {{"e1.txt", "new one"}, {"e2.txt", "new two"}, {"new.txt", "fresh"}, {"e3.txt", "new three"}};
-    for (CabFile& file : spec.files) file.date = DosDate(2020, 1, 1);
+    CabContents contents;
+    contents.files = {{"e1.txt", "new one"}, {"e2.txt", "new two"}, {"new.txt", "fresh"}, {"e3.txt", "new three"}};
+    for (CabFile& file : contents.files) file.date = DosDate(2020, 1, 1);
 
     std::atomic<bool> done{false};
     std::atomic<int> questions{0};
@@ -392,15 +392,15 @@ TEST_P(EngineOverwrite, AnswersDecideEachExistingFile) {
             WaitForWindowGone(prompt);
         }
     });
-    EXPECT_EQ(row.result, RunPhase(spec));
+    EXPECT_EQ(row.result, RunPhase(contents));
     done = true;
     user.join();
 
     EXPECT_EQ(row.questions, questions);
     const wchar_t* names[] = {L"e1.txt", L"e2.txt", L"e3.txt"};
-    const char* contents[] = {"new one", "new two", "new three"};
+    const char* incoming[] = {"new one", "new two", "new three"};
     for (int i = 0; i < 3; i++)
-        EXPECT_EQ(row.replaced[i] ? contents[i] : "old", Text(ReadBytes(destination + names[i]))) << Narrow(names[i]);
+        EXPECT_EQ(row.replaced[i] ? incoming[i] : "old", Text(ReadBytes(destination + names[i]))) << Narrow(names[i]);
     EXPECT_EQ(row.newWritten, FileExists(destination + L"new.txt"));
     EXPECT_EQ(row.abortCode, G.AbortCode);
     EXPECT_FALSE(IsWindow(G.ProgressWindow));

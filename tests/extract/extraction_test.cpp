@@ -28,9 +28,9 @@ std::string Pattern(size_t size, unsigned seed) {
 
 // Two folders, a nested path, a file over several data blocks, an empty
 // file, and distinct dates and attributes.
-CabSpec SampleSpec() {
-    CabSpec spec;
-    spec.folders = 2;
+CabContents SampleContents() {
+    CabContents contents;
+    contents.folders = 2;
     CabFile readme{"readme.txt", "read me\r\n"};
     readme.date = DosDate(2024, 3, 7);
     readme.time = DosTime(14, 5, 30);
@@ -43,8 +43,8 @@ CabSpec SampleSpec() {
     CabFile hidden{"hidden.dat", Pattern(5000, 2)};
     hidden.folder = 1;
     hidden.attribs = 0x06 | 0x40 | 0x80;  // hidden, system, executable, UTF-8 name
-    spec.files = {readme, big, empty, hidden};
-    return spec;
+    contents.files = {readme, big, empty, hidden};
+    return contents;
 }
 
 void ExpectSampleExtracted(const std::wstring& destination) {
@@ -64,7 +64,7 @@ void ExpectSampleExtracted(const std::wstring& destination) {
 TEST(Extraction, UncompressedCabinet) {
     TempFolder temp;
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleSpec()), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleContents()), 0, destination));
     ExpectSampleExtracted(destination);
     EXPECT_EQ(0, G.AbortCode);
     EXPECT_FALSE(G.RunIncomplete);
@@ -73,7 +73,7 @@ TEST(Extraction, UncompressedCabinet) {
 TEST(Extraction, UncompressedCabinetInsideAPackage) {
     TempFolder temp;
     long offset = 0;
-    std::vector<unsigned char> package = BuildPackage(BuildCabinet(SampleSpec()), &offset);
+    std::vector<unsigned char> package = BuildPackage(BuildCabinet(SampleContents()), &offset);
     ASSERT_GT(offset, 996);
     std::wstring destination = temp / L"out\\";
     EXPECT_EQ(0, ExtractOnThisThread(temp / L"package.exe", package, offset, destination));
@@ -133,10 +133,10 @@ TEST(Extraction, CompressedCabinetCutShortLeavesNoPartialFile) {
 
 TEST(Extraction, FolderEntriesCreateFolders) {
     TempFolder temp;
-    CabSpec spec;
-    spec.files = {{"empty\\", ""}, {"a/b/", ""}, {"a/file.txt", "f"}};
+    CabContents contents;
+    contents.files = {{"empty\\", ""}, {"a/b/", ""}, {"a/file.txt", "f"}};
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"folders.cab", BuildCabinet(spec), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"folders.cab", BuildCabinet(contents), 0, destination));
     EXPECT_EQ((std::vector<std::wstring>{L"a\\", L"a\\b\\", L"a\\file.txt", L"empty\\"}), ListTree(destination));
 }
 
@@ -144,12 +144,12 @@ TEST(Extraction, FolderEntriesCreateFolders) {
 // then fails: the short file goes, the earlier ones stay.
 TEST(Extraction, SizeMismatchDeletesOnlyThatFile) {
     TempFolder temp;
-    CabSpec spec;
+    CabContents contents;
     CabFile shortFile{"short.txt", "abc"};
     shortFile.announcedSize = 50;
-    spec.files = {{"first.txt", "first"}, {"second.txt", "second"}, shortFile};
+    contents.files = {{"first.txt", "first"}, {"second.txt", "second"}, shortFile};
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(-1, ExtractOnThisThread(temp / L"sizes.cab", BuildCabinet(spec), 0, destination));
+    EXPECT_EQ(-1, ExtractOnThisThread(temp / L"sizes.cab", BuildCabinet(contents), 0, destination));
     EXPECT_EQ((std::vector<std::wstring>{L"first.txt", L"second.txt"}), ListTree(destination));
     EXPECT_EQ("second", Text(ReadBytes(destination + L"second.txt")));
     EXPECT_TRUE(G.RunIncomplete);
@@ -162,7 +162,7 @@ TEST(Extraction, ExistingFilesWithOverwriteAll) {
     WriteBytes(destination + L"readme.txt", std::string("old"));
     SetFileAttributesW((destination + L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     G.RunSettings.OverwriteAll = 1;
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleSpec()), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleContents()), 0, destination));
     ExpectSampleExtracted(destination);
 }
 
@@ -173,7 +173,7 @@ TEST(Extraction, NewerOnlyKeepsNewerFiles) {
     // Written now: newer than readme.txt's 2024 stamp.
     WriteBytes(destination + L"readme.txt", std::string("kept"));
     G.NewerOnly = TRUE;
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleSpec()), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleContents()), 0, destination));
     EXPECT_EQ("kept", Text(ReadBytes(destination + L"readme.txt")));
     EXPECT_TRUE(FileExists(destination + L"hidden.dat"));
 }
@@ -183,7 +183,7 @@ TEST(Extraction, RecordsTheWrittenFilesForDeletionAfterTheCommand) {
     G.RunSettings.DeleteAfterRun = 1;
     lstrcpyW(G.RunSettings.command, L"setup.exe");
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleSpec()), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"sample.cab", BuildCabinet(SampleContents()), 0, destination));
     std::vector<std::wstring> recorded;
     for (const WCHAR* path = StringListFirst(&G.PathList); path; path = StringListNext(&G.PathList))
         recorded.push_back(path);
@@ -196,21 +196,21 @@ TEST(Extraction, ArchiveNamedWithoutAFolder) {
     TempFolder temp;
     ASSERT_TRUE(SetCurrentDirectoryW(temp.path().c_str()));
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(0, ExtractOnThisThread(L"sample.cab", BuildCabinet(SampleSpec()), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(L"sample.cab", BuildCabinet(SampleContents()), 0, destination));
     ExpectSampleExtracted(destination);
     SetCurrentDirectoryW(L"C:\\");
 }
 
 TEST(Extraction, Utf8NamesWithAndWithoutTheUtf8Bit) {
     TempFolder temp;
-    CabSpec spec;
+    CabContents contents;
     CabFile flagged{"\xE6\x97\xA5\xE6\x9C\xAC/\xC3\xA9t\xC3\xA9.txt", "1"};
     flagged.attribs = 0xA0;
     CabFile unflagged{"caf\xC3\xA9.txt", "2"};
     CabFile ansi{"na\xEFve.txt", "3"};
-    spec.files = {flagged, unflagged, ansi};
+    contents.files = {flagged, unflagged, ansi};
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"names.cab", BuildCabinet(spec), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"names.cab", BuildCabinet(contents), 0, destination));
     EXPECT_EQ((std::vector<std::wstring>{L"caf\x00E9.txt", L"na\x00EFve.txt", L"\x65E5\x672C\\",
                                          L"\x65E5\x672C\\\x00E9t\x00E9.txt"}),
               ListTree(destination));
@@ -228,8 +228,8 @@ TEST(Extraction, HostileNamesStayInsideTheDestination) {
     std::string unique = std::to_string(GetCurrentProcessId());
     std::wstring archive = temp / L"hostile.cab";
 
-    CabSpec spec;
-    spec.files = {
+    CabContents contents;
+    contents.files = {
         {"../up1.txt", "1"},
         {"..\\..\\..\\..\\..\\..\\up6.txt", "2"},
         {"a/../../b/../../../sneaky.txt", "3"},
@@ -252,7 +252,7 @@ TEST(Extraction, HostileNamesStayInsideTheDestination) {
         {"q?u*o\"t<e>s|.txt", "20"},
     };
     std::vector<std::wstring> before = ListTree(temp.path());
-    EXPECT_EQ(0, ExtractOnThisThread(archive, BuildCabinet(spec), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(archive, BuildCabinet(contents), 0, destination));
 
     // Where each landed; # stands for the process id that keeps the
     // absolute targets apart from other runs.
@@ -313,7 +313,7 @@ TEST(Extraction, HostileNamesStayInsideTheDestination) {
 // Cabinets cut or bent at their headers: the worker fails (or extracts
 // what is sound) without a crash, and writes nothing outside its folder.
 TEST(Extraction, DamagedCabinetsFailWithoutHarm) {
-    std::vector<unsigned char> sound = BuildCabinet(SampleSpec());
+    std::vector<unsigned char> sound = BuildCabinet(SampleContents());
     struct Damage {
         const char* what;
         size_t cutAt;   // 0: keep the length

@@ -64,15 +64,15 @@ TEST(JapaneseNames, ShiftJisNamesDecodeThroughTheAnsiCodePage) {
 
 TEST(JapaneseNames, WholeExtractionKeepsShiftJisAndUtf8Names) {
     TempFolder temp;
-    CabSpec spec;
-    spec.files = {
+    CabContents contents;
+    contents.files = {
         {"\x95\x5C.txt", "1"},                 // 表.txt
         {"\x83\x5C\\\x94\x5C\x97\xCD.txt", "2"},  // ソ\能力.txt
         {"\xE3\x81\x82.txt", "3"},             // あ.txt in UTF-8 without the UTF-8 bit
         {"\xE0\xA0\x82\xD0\xB0", "4"},         // 燿ひｰ
     };
     std::wstring destination = temp / L"out\\";
-    EXPECT_EQ(0, ExtractOnThisThread(temp / L"names.cab", BuildCabinet(spec), 0, destination));
+    EXPECT_EQ(0, ExtractOnThisThread(temp / L"names.cab", BuildCabinet(contents), 0, destination));
     EXPECT_EQ((std::vector<std::wstring>{L"\x3042.txt", L"\x30BD\\", L"\x30BD\\\x80FD\x529B.txt", L"\x71FF\x3072\xFF70",
                                          L"\x8868.txt"}),
               ListTree(destination));

@@ -16,9 +16,9 @@ TEST(NoCabinetLibrary, LibraryCannotBeLoadedHere) {
 
 TEST(NoCabinetLibrary, WorkerShowsItsBoxWritesNothingAndEndsThePhase) {
     TempFolder temp;
-    CabSpec spec;
-    spec.files = {{"a.txt", "a"}, {"b/c.txt", "c"}};
-    std::vector<unsigned char> cabinet = BuildCabinet(spec);
+    CabContents contents;
+    contents.files = {{"a.txt", "a"}, {"b/c.txt", "c"}};
+    std::vector<unsigned char> cabinet = BuildCabinet(contents);
     WriteBytes(temp / L"archive.cab", cabinet);
     std::wstring destination = temp / L"out\\";
     ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));

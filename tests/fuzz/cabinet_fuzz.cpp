@@ -57,11 +57,11 @@ uint32_t Next(uint64_t* state) {
 
 std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
     std::vector<Seed> seeds;
-    CabSpec plain;
+    CabContents plain;
     plain.files = {{"readme.txt", "read me\r\n"}, {"bin/data.bin", PatternBytes(70000, 1)}, {"empty", ""}};
     seeds.push_back({BuildCabinet(plain), 0});
 
-    CabSpec folders;
+    CabContents folders;
     folders.folders = 3;
     folders.blockSize = 4096;
     for (int i = 0; i < 6; i++) {
@@ -71,7 +71,7 @@ std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
     }
     seeds.push_back({BuildCabinet(folders), 0});
 
-    CabSpec names;
+    CabContents names;
     names.files = {{std::string(200, 'n') + ".txt", "long"},
                    {"../..\\odd/ name. ", "odd"},
                    {"\xE3\x81\x82\xE2\x80\xAE.txt", "utf8"},

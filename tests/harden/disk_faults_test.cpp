@@ -46,9 +46,9 @@ protected:
         ASSERT_TRUE(FolderExists(Mounts() + L"small")) << "the mounts are missing";
         G.RunSettings.OverwriteAll = 1;
     }
-    int Extract(const CabSpec& spec, const std::wstring& destination, std::vector<std::wstring>* boxes) {
+    int Extract(const CabContents& contents, const std::wstring& destination, std::vector<std::wstring>* boxes) {
         BoxAnswerer answerer;
-        int result = ExtractOnThisThread(temp / L"disk.cab", BuildCabinet(spec), 0, destination);
+        int result = ExtractOnThisThread(temp / L"disk.cab", BuildCabinet(contents), 0, destination);
         *boxes = Texts(answerer.Stop());
         return result;
     }
@@ -57,16 +57,16 @@ protected:
 
 TEST_F(DiskFaults, FullDiskStopsWithString11AndRemovesThePartialFile) {
     std::wstring destination = Mounts() + L"small\\out" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CabSpec spec;
-    spec.files = {{"first.txt", PatternBytes(100000, 1)}, {"sub/second.bin", PatternBytes(200000, 2)},
+    CabContents contents;
+    contents.files = {{"first.txt", PatternBytes(100000, 1)}, {"sub/second.bin", PatternBytes(200000, 2)},
                   {"big.bin", PatternBytes(3000000, 3)}, {"after.txt", "after"}};
     std::vector<std::wstring> boxes;
-    EXPECT_EQ(-1, Extract(spec, destination, &boxes));
+    EXPECT_EQ(-1, Extract(contents, destination, &boxes));
     EXPECT_EQ(std::vector<std::wstring>{L"Cannot create a file."}, boxes);
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"first.txt", L"sub\\", L"sub\\second.bin"}), ListTree(destination));
-    EXPECT_TRUE(ReadBytes(destination + L"first.txt") == std::vector<unsigned char>(spec.files[0].data.begin(),
-                                                                                     spec.files[0].data.end()));
+    EXPECT_TRUE(ReadBytes(destination + L"first.txt") == std::vector<unsigned char>(contents.files[0].data.begin(),
+                                                                                     contents.files[0].data.end()));
     EXPECT_EQ(200000u, ReadBytes(destination + L"sub\\second.bin").size());
     RemoveTree(destination);
 }
@@ -87,7 +87,7 @@ TEST_F(DiskFaults, DestinationOnAMissingDriveCannotBeCreated) {
 // reports to the driver by its failure alone (the driver shows string 24).
 TEST_F(DiskFaults, ExistingReadOnlyDestination) {
     std::wstring destination = Mounts() + L"readonly\\existing\\";
-    CabSpec nested;
+    CabContents nested;
     nested.files = {{"sub/a.txt", "a"}, {"b.txt", "b"}};
     std::vector<std::wstring> boxes;
     EXPECT_EQ(-1, Extract(nested, destination, &boxes));
@@ -96,7 +96,7 @@ TEST_F(DiskFaults, ExistingReadOnlyDestination) {
 
     G.AbortCode = 0;
     G.KnownOutputFolder[0] = 0;
-    CabSpec plain;
+    CabContents plain;
     plain.files = {{"a.txt", "a"}, {"sub/b.txt", "b"}};
     EXPECT_EQ(-1, Extract(plain, destination, &boxes));
     EXPECT_EQ(std::vector<std::wstring>{}, boxes);
@@ -106,10 +106,10 @@ TEST_F(DiskFaults, ExistingReadOnlyDestination) {
 TEST_F(DiskFaults, EntryWithFoldersOnAMissingDriveShowsString17) {
     std::wstring drive = MissingDrive();
     ASSERT_FALSE(drive.empty());
-    CabSpec spec;
-    spec.files = {{"sub/a.txt", "a"}};
+    CabContents contents;
+    contents.files = {{"sub/a.txt", "a"}};
     std::vector<std::wstring> boxes;
-    EXPECT_EQ(-1, Extract(spec, drive + L"dest\\", &boxes));
+    EXPECT_EQ(-1, Extract(contents, drive + L"dest\\", &boxes));
     EXPECT_EQ(std::vector<std::wstring>{L"Cannot create a folder.\nThis archive forbids writing."}, boxes);
 }
 

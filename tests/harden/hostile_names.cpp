@@ -63,14 +63,14 @@ HostileOutcome ExtractHostileName(const std::string& stored) {
     CreateDirectoryW((temp / L"a\\b\\c").c_str(), nullptr);
     std::vector<std::wstring> before = ListTree(temp.path());
 
-    CabSpec spec;
-    spec.files = {{stored, "hostile"}, {"after.txt", "after"}};
+    CabContents contents;
+    contents.files = {{stored, "hostile"}, {"after.txt", "after"}};
     G.AbortCode = 0;
     G.RunIncomplete = FALSE;
     G.KnownOutputFolder[0] = 0;
     {
         BoxAnswerer answerer;
-        outcome.exitCode = ExtractOnThisThread(temp / L"hostile.cab", BuildCabinet(spec), 0, destination);
+        outcome.exitCode = ExtractOnThisThread(temp / L"hostile.cab", BuildCabinet(contents), 0, destination);
         for (const SeenBox& box : answerer.Stop()) outcome.boxes.push_back(box.text);
     }
 

@@ -10,10 +10,10 @@
 
 namespace {
 
-CabSpec TwoFiles() {
-    CabSpec spec;
-    spec.files = {{"readme.txt", "read me"}, {"data.bin", std::string(70000, 'd')}};
-    return spec;
+CabContents TwoFiles() {
+    CabContents contents;
+    contents.files = {{"readme.txt", "read me"}, {"data.bin", std::string(70000, 'd')}};
+    return contents;
 }
 
 // Files announced, folder count zero, and more damage around it: Wine's

@@ -95,7 +95,7 @@ protected:
 
     // A package in the planted folder that extracts the files to the
     // destination without asking and runs command.
-    std::wstring WritePackage(const CabSpec& spec, const std::wstring& command) {
+    std::wstring WritePackage(const CabContents& contents, const std::wstring& command) {
         PackageHeader header = {};
         memcpy(header.magic, kHeaderMagic, 6);
         header.variant = kVariantPlain;
@@ -106,7 +106,7 @@ protected:
         header.SkipDestinationDialog = 1;
         long offset = 0;
         std::wstring package = folder + L"package.exe";
-        WriteBytes(package, BuildPackage(BuildCabinet(spec), &offset, &header));
+        WriteBytes(package, BuildPackage(BuildCabinet(contents), &offset, &header));
         return package;
     }
 
@@ -127,10 +127,10 @@ bool WaitForFile(const std::wstring& path) {
 TEST_F(PlantedFiles, PackageWithAProgramLoadsNoPlantedLibrary) {
     std::wstring record = temp / L"helper.txt";
     SetEnvironmentVariableW(L"VUV_HELPER_RECORD", record.c_str());
-    CabSpec spec;
+    CabContents contents;
     std::vector<unsigned char> helper = ReadBytes(HelperProgram());
-    spec.files = {{"setup.exe", std::string(helper.begin(), helper.end())}, {"readme.txt", "read me"}};
-    RunFromFolder(WritePackage(spec, L"setup.exe"), L"");
+    contents.files = {{"setup.exe", std::string(helper.begin(), helper.end())}, {"readme.txt", "read me"}};
+    RunFromFolder(WritePackage(contents, L"setup.exe"), L"");
 
     ASSERT_TRUE(WaitForFile(record)) << "the package's command did not run";
     HelperRecord started = ReadHelperRecord(record);
@@ -143,9 +143,9 @@ TEST_F(PlantedFiles, PackageWithAProgramLoadsNoPlantedLibrary) {
 TEST_F(PlantedFiles, PackageWithAnInfScriptRunsTheSystemsRundll32Only) {
     TempFolder scratch;
     WriteInfScript(scratch / L"setup.inf", "01,copied", "payload.txt");
-    CabSpec spec;
-    spec.files = {{"setup.inf", FileText(scratch / L"setup.inf")}, {"payload.txt", FileText(scratch / L"payload.txt")}};
-    RunFromFolder(WritePackage(spec, L"setup.inf"), L"");
+    CabContents contents;
+    contents.files = {{"setup.inf", FileText(scratch / L"setup.inf")}, {"payload.txt", FileText(scratch / L"payload.txt")}};
+    RunFromFolder(WritePackage(contents, L"setup.inf"), L"");
 
     EXPECT_TRUE(WaitForFile(destination + L"copied\\payload.txt")) << "the setup library did not install";
     EXPECT_EQ(std::vector<std::wstring>{}, Recorded());

@@ -26,11 +26,11 @@ static void PutString(std::vector<unsigned char>& out, const std::string& text) 
     out.push_back(0);
 }
 
-std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
+std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
     // Each folder's uncompressed stream: its files' data in file order.
-    std::vector<std::string> streams(spec.folders);
+    std::vector<std::string> streams(contents.folders);
     std::vector<uint32_t> offsets;
-    for (const CabFile& file : spec.files) {
+    for (const CabFile& file : contents.files) {
         offsets.push_back((uint32_t)streams.at(file.folder).size());
         streams[file.folder] += file.data;
     }
@@ -41,15 +41,15 @@ std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
         std::string bytes;
         uint16_t uncompressed;
     };
-    std::vector<std::vector<Block>> blocks(spec.folders);
+    std::vector<std::vector<Block>> blocks(contents.folders);
     size_t splitFrom = SIZE_MAX;  // stream offset of the missing half
-    for (int f = 0; f < spec.folders; f++) {
+    for (int f = 0; f < contents.folders; f++) {
         const std::string& stream = streams[f];
-        for (size_t at = 0; at < stream.size(); at += spec.blockSize) {
-            std::string bytes = stream.substr(at, spec.blockSize);
+        for (size_t at = 0; at < stream.size(); at += contents.blockSize) {
+            std::string bytes = stream.substr(at, contents.blockSize);
             blocks[f].push_back({bytes, (uint16_t)bytes.size()});
         }
-        if (spec.splitLastBlock && f == spec.folders - 1 && !blocks[f].empty()) {
+        if (contents.splitLastBlock && f == contents.folders - 1 && !blocks[f].empty()) {
             Block& last = blocks[f].back();
             size_t kept = last.bytes.size() / 2;
             splitFrom = stream.size() - last.bytes.size() + kept;
@@ -59,7 +59,7 @@ std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
     }
 
     std::vector<unsigned char> out;
-    uint16_t flags = spec.nextCabinet.empty() ? 0 : 0x0002;
+    uint16_t flags = contents.nextCabinet.empty() ? 0 : 0x0002;
     out.insert(out.end(), {'M', 'S', 'C', 'F'});
     Put32(out, 0);  // reserved
     Put32(out, 0);  // cabinet size, patched below
@@ -68,18 +68,18 @@ std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
     Put32(out, 0);  // reserved
     out.push_back(3);  // version 1.3
     out.push_back(1);
-    Put16(out, spec.folders);
-    Put16(out, (uint32_t)spec.files.size());
+    Put16(out, contents.folders);
+    Put16(out, (uint32_t)contents.files.size());
     Put16(out, flags);
     Put16(out, 0x1234);  // set id
     Put16(out, 0);       // number in the set
     if (flags & 0x0002) {
-        PutString(out, spec.nextCabinet);
+        PutString(out, contents.nextCabinet);
         PutString(out, "disk");
     }
 
     std::vector<size_t> folderStarts;
-    for (int f = 0; f < spec.folders; f++) {
+    for (int f = 0; f < contents.folders; f++) {
         folderStarts.push_back(out.size());
         Put32(out, 0);  // first data block, patched below
         Put16(out, (uint32_t)blocks[f].size());
@@ -87,10 +87,10 @@ std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
     }
 
     Patch32(out, 16, (uint32_t)out.size());
-    for (size_t i = 0; i < spec.files.size(); i++) {
-        const CabFile& file = spec.files[i];
+    for (size_t i = 0; i < contents.files.size(); i++) {
+        const CabFile& file = contents.files[i];
         uint32_t size = file.announcedSize >= 0 ? (uint32_t)file.announcedSize : (uint32_t)file.data.size();
-        bool continued = file.folder == spec.folders - 1 && offsets[i] + file.data.size() > splitFrom;
+        bool continued = file.folder == contents.folders - 1 && offsets[i] + file.data.size() > splitFrom;
         Put32(out, size);
         Put32(out, offsets[i]);
         Put16(out, continued ? 0xFFFE : file.folder);
@@ -100,7 +100,7 @@ std::vector<unsigned char> BuildCabinet(const CabSpec& spec) {
         PutString(out, file.name);
     }
 
-    for (int f = 0; f < spec.folders; f++) {
+    for (int f = 0; f < contents.folders; f++) {
         Patch32(out, folderStarts[f], (uint32_t)out.size());
         for (const Block& block : blocks[f]) {
             Put32(out, 0);  // no checksum

@@ -19,7 +19,7 @@ struct CabFile {
     int64_t announcedSize = -1;  // the stored size; -1: the data's size
 };
 
-struct CabSpec {
+struct CabContents {
     std::vector<CabFile> files;
     int folders = 1;
     size_t blockSize = 32768;  // uncompressed bytes per data block
@@ -31,7 +31,7 @@ struct CabSpec {
     bool splitLastBlock = false;
 };
 
-std::vector<unsigned char> BuildCabinet(const CabSpec& spec);
+std::vector<unsigned char> BuildCabinet(const CabContents& contents);
 
 uint16_t DosDate(int year, int month, int day);
 uint16_t DosTime(int hour, int minute, int second);
