@@ -12,18 +12,11 @@
 #include "app/state.h"
 #include "cab_writer.h"
 #include "extract/output_path.h"
+#include "mount_paths.h"
 #include "test_files.h"
 
 namespace {
 
-std::wstring Mounts() {
-    WCHAR value[MAX_PATH] = L"";
-    GetEnvironmentVariableW(L"VUV_MOUNTS", value, MAX_PATH);
-    std::wstring path = std::wstring(L"Z:") + value;
-    for (WCHAR& c : path)
-        if (c == L'/') c = L'\\';
-    return path + L"\\";
-}
 
 
 std::vector<std::wstring> Texts(const std::vector<SeenBox>& boxes) {

@@ -14,6 +14,7 @@
 #include "../e2e/module_run.h"
 #include "app/package_header.h"
 #include "cab_writer.h"
+#include "mount_paths.h"
 #include "pe_image.h"
 #include "test_files.h"
 
@@ -21,14 +22,6 @@ namespace {
 
 const wchar_t CannotCreateFile[] = L"Cannot create a file.";
 
-std::wstring Mounts() {
-    WCHAR value[MAX_PATH] = L"";
-    GetEnvironmentVariableW(L"VUV_MOUNTS", value, MAX_PATH);
-    std::wstring path = std::wstring(L"Z:") + value;
-    for (WCHAR& c : path)
-        if (c == L'/') c = L'\\';
-    return path + L"\\";
-}
 
 std::vector<unsigned char> Bytes(const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); }
 
