@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 #include <stdlib.h>
+#include <wchar.h>
 
 #include "check/package_crc.h"
 #include "extract/output_path.h"
@@ -58,13 +59,6 @@ endQuietly:
     return INVALID_HANDLE_VALUE;
 }
 
-static BOOL HasReservedCharacter(const WCHAR* text) {
-    for (; *text; text++)
-        if (*text == L'*' || *text == L'?' || *text == L'"' || *text == L'<' || *text == L'>' || *text == L'|')
-            return TRUE;
-    return FALSE;
-}
-
 // folder (with backslash) followed by rest into out; FALSE when it does
 // not fit the destination field.
 static BOOL JoinDestination(WCHAR* out, const WCHAR* folder, const WCHAR* rest) {
@@ -86,9 +80,7 @@ static BOOL ClimbDestination(WCHAR* destination) {
     const WCHAR* rest = destination;
     const WCHAR* tail = destination;
     while (rest[0] == L'.' && rest[1] == L'.' && rest[2] == L'\\') {
-        WCHAR* slash = nullptr;
-        for (WCHAR* p = climbed; *p; p++)
-            if (*p == L'\\') slash = p;
+        WCHAR* slash = wcsrchr(climbed, L'\\');
         if (!slash) return FALSE;
         *slash = 0;
         tail = rest + 2;
@@ -105,9 +97,7 @@ static BOOL ResolveDestination(WCHAR* destination) {
     WCHAR entry[kDestinationChars];
     lstrcpynW(entry, destination, kDestinationChars);
     int length = lstrlenW(entry);
-    BOOL hasBackslash = FALSE;
-    for (const WCHAR* p = entry; *p; p++)
-        if (*p == L'\\') hasBackslash = TRUE;
+    BOOL hasBackslash = wcschr(entry, L'\\') != nullptr;
 
     if (length == 0) return JoinDestination(destination, G.archiveFolder, L"");
     if (!hasBackslash && entry[length - 1] != L':') return JoinDestination(destination, G.archiveFolder, entry);
@@ -129,7 +119,7 @@ static BOOL ChooseDestination(void) {
         // Without a dialog a restart takes the archive's folder as it is, so
         // the loop always ends.
         BOOL usable = (restarted && G.RunSettings.SkipDestinationDialog) ||
-                      (ResolveDestination(destination) && !HasReservedCharacter(destination));
+                      (ResolveDestination(destination) && !wcspbrk(destination, L"*?\"<>|"));
         if (usable) break;
         lstrcpynW(destination, G.archiveFolder, kDestinationChars);
         restarted = TRUE;
@@ -243,9 +233,7 @@ void RunExtraction(WCHAR* archivePath) {
     WCHAR fileName[MAX_PATH];
     SplitPath(archivePath, G.archiveFolder, fileName);
     if (!settings.destination[0]) lstrcpynW(settings.destination, G.archiveFolder, kDestinationChars);
-    WCHAR* lastDot = nullptr;
-    for (WCHAR* p = fileName; *p; p++)
-        if (*p == L'.') lastDot = p;
+    WCHAR* lastDot = wcsrchr(fileName, L'.');
     if (lastDot) *lastDot = 0;
     TrimTrailingBlanks(fileName);
     lstrcpynW(G.archiveBaseName, fileName, MAX_PATH);

@@ -1,5 +1,7 @@
 #include "paths.h"
 
+#include <wchar.h>
+
 // capacity counts the terminator; a full buffer is left as it is rather
 // than overrun.
 void AddTrailingBackslash(WCHAR* path, int capacity) {
@@ -29,9 +31,7 @@ void SplitPath(const WCHAR* path, WCHAR* folderOut, WCHAR* nameOut) {
     if (nameOut) nameOut[0] = 0;
     if (!path || !path[0]) return;
 
-    const WCHAR* lastSlash = nullptr;
-    for (const WCHAR* p = path; *p; p++)
-        if (*p == L'\\') lastSlash = p;
+    const WCHAR* lastSlash = wcsrchr(path, L'\\');
 
     if (!lastSlash) {
         if (nameOut) lstrcpynW(nameOut, path, MAX_PATH);
