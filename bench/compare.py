@@ -36,8 +36,12 @@ def fresh(folder):
     os.makedirs(folder)
 
 
+# The 64-bit loader where scripts/env.sh chose a 64-bit build.
+WINE = os.environ.get("WINELOADER", "wine")
+
+
 def wine(exe, *args):
-    return ["wine", exe] + list(args)
+    return [WINE, exe] + list(args)
 
 
 class Pair:
@@ -80,8 +84,9 @@ def machine_line():
             if line.startswith("model name"):
                 cpu = line.split(":", 1)[1].strip()
                 break
-    wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-    return "%s, %d cores, Linux %s, %s" % (cpu, os.cpu_count(), platform.release(), wine_version)
+    wine_version = subprocess.run([WINE, "--version"], capture_output=True, text=True).stdout.strip()
+    bits = "64-bit build (this kernel runs no 32-bit programs)" if "WINELOADER" in os.environ else "32-bit build"
+    return "%s, %d cores, Linux %s, %s, %s" % (cpu, os.cpu_count(), platform.release(), wine_version, bits)
 
 
 def tree_summary(folder):

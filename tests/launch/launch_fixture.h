@@ -36,3 +36,10 @@ WORD MachineOf(const std::wstring& path);
 // kernel32.dll of the system folder as this thread sees it: i386 while
 // WOW64 redirection is on.
 WORD SystemKernelMachine();
+// What SystemKernelMachine gives with redirection on: a 32-bit process sees
+// the 32-bit system folder; a 64-bit build of the tests sees its own.
+#ifdef _WIN64
+constexpr WORD kRedirectedKernelMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD kRedirectedKernelMachine = IMAGE_FILE_MACHINE_I386;
+#endif

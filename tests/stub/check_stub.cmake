@@ -8,6 +8,8 @@
 #   which the loader takes from the system folder whatever lies beside a
 #   downloaded package. Everything else (cabinet, mpr, uxtheme) is loaded
 #   at run time by full path.
+# pe32_gui: the product is a 32-bit image for the GUI subsystem, also
+#   where the tests run a 64-bit build of the same sources.
 # no_cabinet_signature: the stub never holds "MSCF" and four zero bytes,
 #   which the cabinet search would take for the package's cabinet.
 cmake_minimum_required(VERSION 3.25)
@@ -47,6 +49,18 @@ elseif(CHECK STREQUAL "system_imports_only")
   endforeach()
   if(NOT "${names}" MATCHES "[Kk][Ee][Rr][Nn][Ee][Ll]32")
     message(FATAL_ERROR "kernel32 missing from the import table: not the stub?")
+  endif()
+
+elseif(CHECK STREQUAL "pe32_gui")
+  execute_process(COMMAND "${OBJDUMP}" -p "${STUB}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} -p failed")
+  endif()
+  if(NOT dump MATCHES "file format pei-i386" OR NOT dump MATCHES "Magic[ \t]+010b")
+    message(FATAL_ERROR "${STUB} is not a PE32 image for i386")
+  endif()
+  if(NOT dump MATCHES "Subsystem[ \t]+00000002")
+    message(FATAL_ERROR "${STUB} is not built for the GUI subsystem")
   endif()
 
 elseif(CHECK STREQUAL "no_cabinet_signature")
