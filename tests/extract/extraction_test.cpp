@@ -70,6 +70,33 @@ TEST(Extraction, UncompressedCabinet) {
     EXPECT_FALSE(G.RunIncomplete);
 }
 
+// Reserve areas of every kind, alone and together, and the largest the
+// format allows; inside a package too, where every offset is relative.
+TEST(Extraction, ReserveAreasAreSkipped) {
+    struct Row {
+        uint16_t header;
+        uint8_t folder, data;
+        bool package;
+    } rows[] = {{20, 0, 0, false}, {0, 9, 0, false}, {0, 0, 7, false}, {6, 4, 8, false},
+                {60000, 255, 255, false}, {6, 4, 8, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.header << "/" << (int)row.folder << "/" << (int)row.data
+                                        << (row.package ? " package" : ""));
+        TempFolder temp;
+        CabContents contents = SampleContents();
+        contents.headerReserve = row.header;
+        contents.folderReserve = row.folder;
+        contents.dataReserve = row.data;
+        std::vector<unsigned char> archive = BuildCabinet(contents);
+        ASSERT_EQ(0x04, archive[30] & 0x04);
+        long offset = 0;
+        if (row.package) archive = BuildPackage(archive, &offset);
+        std::wstring destination = temp / L"out\\";
+        EXPECT_EQ(0, ExtractOnThisThread(temp / L"reserve.cab", archive, offset, destination));
+        ExpectSampleExtracted(destination);
+    }
+}
+
 TEST(Extraction, UncompressedCabinetInsideAPackage) {
     TempFolder temp;
     long offset = 0;

@@ -79,6 +79,13 @@ std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
                    {"a:b", "stream"}};
     seeds.push_back({BuildCabinet(names), 0});
 
+    // Reserve areas shift every later structure.
+    CabContents reserve = folders;
+    reserve.headerReserve = 24;
+    reserve.folderReserve = 4;
+    reserve.dataReserve = 8;
+    seeds.push_back({BuildCabinet(reserve), 0});
+
     // A package: an image in front of the cabinet.
     Seed package;
     std::string image = "MZ" + PatternBytes(6000, 7);
@@ -137,19 +144,36 @@ std::vector<Field> HeaderFields(const std::vector<unsigned char>& cab, std::vect
     boundaries->push_back(36);
     if (cab.size() < 36) return fields;
     uint32_t folders = Get(cab, 26, 2), files = Get(cab, 28, 2), fileTable = Get(cab, 16, 4);
-    size_t at = 36;
-    for (uint32_t i = 0; i < folders && i < 8 && at + 8 <= cab.size(); i++, at += 8) {
+    uint32_t flags = Get(cab, 30, 2);
+    size_t at = 36, folderReserve = 0, dataReserve = 0;
+    if (flags & 0x0004) {  // reserve sizes, then the header's own reserve
+        fields.push_back({36, 2});
+        fields.push_back({38, 1});
+        fields.push_back({39, 1});
+        boundaries->push_back(40);
+        folderReserve = Get(cab, 38, 1);
+        dataReserve = Get(cab, 39, 1);
+        at = 40 + Get(cab, 36, 2);
+        boundaries->push_back(at);
+    }
+    for (uint32_t bit : {0x0001u, 0x0002u})  // previous, next: cabinet and disk names
+        if (flags & bit)
+            for (int name = 0; name < 2; name++) {
+                while (at < cab.size() && cab[at]) at++;
+                at++;
+            }
+    for (uint32_t i = 0; i < folders && i < 8 && at + 8 <= cab.size(); i++, at += 8 + folderReserve) {
         fields.push_back({at, 4});
         fields.push_back({at + 4, 2});
         fields.push_back({at + 6, 2});
         boundaries->push_back(at + 8);
         uint32_t data = Get(cab, at, 4);
-        if (data + 8 <= cab.size()) {
+        if (data + 8 + dataReserve <= cab.size()) {
             fields.push_back({data, 4});
             fields.push_back({data + 4, 2});
             fields.push_back({data + 6, 2});
             boundaries->push_back(data);
-            boundaries->push_back(data + 8);
+            boundaries->push_back(data + 8 + dataReserve);
         }
     }
     at = fileTable;

@@ -59,7 +59,8 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
     }
 
     std::vector<unsigned char> out;
-    uint16_t flags = contents.nextCabinet.empty() ? 0 : 0x0002;
+    bool reserves = contents.headerReserve || contents.folderReserve || contents.dataReserve;
+    uint16_t flags = (contents.nextCabinet.empty() ? 0 : 0x0002) | (reserves ? 0x0004 : 0);
     out.insert(out.end(), {'M', 'S', 'C', 'F'});
     Put32(out, 0);  // reserved
     Put32(out, 0);  // cabinet size, patched below
@@ -73,6 +74,12 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
     Put16(out, flags);
     Put16(out, 0x1234);  // set id
     Put16(out, 0);       // number in the set
+    if (flags & 0x0004) {
+        Put16(out, contents.headerReserve);
+        out.push_back(contents.folderReserve);
+        out.push_back(contents.dataReserve);
+        out.insert(out.end(), contents.headerReserve, 0xA5);
+    }
     if (flags & 0x0002) {
         PutString(out, contents.nextCabinet);
         PutString(out, "disk");
@@ -84,6 +91,7 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
         Put32(out, 0);  // first data block, patched below
         Put16(out, (uint32_t)blocks[f].size());
         Put16(out, 0);  // no compression
+        out.insert(out.end(), contents.folderReserve, 0xA5);
     }
 
     Patch32(out, 16, (uint32_t)out.size());
@@ -106,6 +114,7 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
             Put32(out, 0);  // no checksum
             Put16(out, (uint32_t)block.bytes.size());
             Put16(out, block.uncompressed);
+            out.insert(out.end(), contents.dataReserve, 0xA5);
             out.insert(out.end(), block.bytes.begin(), block.bytes.end());
         }
     }

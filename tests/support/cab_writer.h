@@ -1,6 +1,6 @@
 // Writes small uncompressed cabinets byte by byte, including the odd ones
 // a hostile archive may hold: any stored name bytes, dates, attributes,
-// several folders, announced sizes that do not match the data, the
+// several folders, reserve areas, announced sizes that do not match the data, the
 // next-cabinet flag and a data block that continues in another cabinet.
 #pragma once
 
@@ -29,6 +29,12 @@ struct CabContents {
     // half would be in the next cabinet, and the file that reaches into it
     // is marked as continued (folder index 0xFFFE).
     bool splitLastBlock = false;
+    // Non-zero: reserve areas (flag 0x0004) of these sizes after the
+    // header, in each folder entry and in each data block header, filled
+    // with 0xA5; readers must skip them.
+    uint16_t headerReserve = 0;
+    uint8_t folderReserve = 0;
+    uint8_t dataReserve = 0;
 };
 
 std::vector<unsigned char> BuildCabinet(const CabContents& contents);
