@@ -8,10 +8,13 @@
 #include <stdint.h>
 
 #include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "../e2e/module_run.h"
+#include "../../res/resource.h"
 #include "app/package_header.h"
 #include "cab_writer.h"
 #include "mount_paths.h"
@@ -21,6 +24,8 @@
 namespace {
 
 const wchar_t CannotCreateFile[] = L"Cannot create a file.";
+const wchar_t CannotCreateFolder[] = L"Cannot create a folder.\nThis archive forbids writing.";
+const wchar_t ExtractionFailed[] = L"The archive is damaged or could not be extracted completely.";
 
 
 std::vector<unsigned char> Bytes(const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); }
@@ -108,6 +113,74 @@ INSTANTIATE_TEST_SUITE_P(Modes, FullDiskRun, ::testing::Values(false, true),
                              return info.param ? "ArchiveMode" : "PackageHeader";
                          });
 
+// A destination that can't be written, as a whole run of a package with a
+// command: a missing folder under a read-only mount and one on a drive
+// letter that does not exist give string 17 before anything is extracted;
+// an existing read-only folder takes the extraction, whose first file can't
+// be opened: string 24. Never a command, never a file.
+struct UnwritableCase {
+    const char* name;
+    const wchar_t* destination;  // under the mounts; a leading '?' is a missing drive
+    const wchar_t* box;
+};
+
+void PrintTo(const UnwritableCase& row, std::ostream* out) { *out << row.name; }
+
+class UnwritableDestinationRun : public ::testing::TestWithParam<UnwritableCase> {};
+
+std::wstring MissingDrive() {
+    DWORD drives = GetLogicalDrives();
+    for (int letter = 'Q'; letter <= 'Y'; letter++)
+        if (!(drives & (1u << (letter - 'A')))) return std::wstring(1, (wchar_t)letter) + L":\\";
+    return L"";
+}
+
+TEST_P(UnwritableDestinationRun, ShowsItsStringAndRunsNothing) {
+    const UnwritableCase& row = GetParam();
+    ASSERT_TRUE(FolderExists(Mounts() + L"readonly\\existing")) << "the mounts are missing";
+    std::wstring destination = row.destination;
+    if (destination[0] == L'?') {
+        std::wstring drive = MissingDrive();
+        ASSERT_FALSE(drive.empty());
+        destination = drive + destination.substr(1);
+    } else {
+        destination = Mounts() + destination;
+    }
+    TempFolder folder;
+    std::wstring record = folder / L"setup-record.txt";
+    PrepareSetup(record, L"");
+    std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
+    ASSERT_FALSE(setup.empty());
+    CabContents contents;
+    contents.files = {{"first.txt", "first"}, {"setup.exe", std::string(setup.begin(), setup.end())}};
+
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, destination);
+    SetHeaderText(header.command, kCommandChars, L"setup.exe");
+    header.OverwriteAll = 1;
+    header.SkipDestinationDialog = 1;
+    long offset = 0;
+    std::wstring package = folder / L"unwritable.exe";
+    WriteBytes(package, BuildPackage(BuildCabinet(contents), &offset, &header));
+    ModuleRun run;
+    ASSERT_TRUE(run.Start(package));
+    EXPECT_EQ(row.box, run.Answer(L"VUV-UZU", IDOK));
+    run.WaitForEnd();
+
+    EXPECT_FALSE(FileExists(record)) << "the command ran";
+    EXPECT_FALSE(FileExists(destination + L"\\first.txt"));
+    if (destination.find(L"existing") != std::wstring::npos) EXPECT_TRUE(ListTree(destination + L"\\").empty());
+    else EXPECT_FALSE(FolderExists(destination));
+}
+
+INSTANTIATE_TEST_SUITE_P(Destinations, UnwritableDestinationRun,
+                         ::testing::Values(UnwritableCase{"MissingUnderReadOnlyMount", L"readonly\\missing\\out",
+                                                          CannotCreateFolder},
+                                           UnwritableCase{"OnAMissingDrive", L"?vuv\\out", CannotCreateFolder},
+                                           UnwritableCase{"ExistingReadOnly", L"readonly\\existing",
+                                                          ExtractionFailed}),
+                         [](const ::testing::TestParamInfo<UnwritableCase>& info) { return info.param.name; });
+
 // Cancels in the progress dialog at fixed moments after it appears, on a
 // cabinet whose last file (256 MiB of zeros) takes far longer to write.
 class CancelMoment : public ::testing::TestWithParam<int> {};
@@ -138,5 +211,91 @@ TEST_P(CancelMoment, NoCommandAndNoShortFileBehindAStoredName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AfterMs, CancelMoment, ::testing::Values(0, 50, 150, 400));
+
+// Cancels at moments drawn from a seed (VUV_CANCEL_SEED, else a fixed one;
+// the seed and each moment appear in a failure's trace): in the progress
+// dialog after a random delay, or in the overwrite dialog at a random
+// question, after yes to the ones before. Whatever the moment, each stored
+// name holds either the file that was there before or the whole stored
+// file, never a part of it; the command runs only when a cancel came too
+// late to stop anything, and then after every file is whole.
+TEST(CancelAtRandom, LeavesOldOrWholeFilesAndRunsNoCommand) {
+    unsigned seed = 20261210;
+    WCHAR text[16];
+    if (GetEnvironmentVariableW(L"VUV_CANCEL_SEED", text, 16)) seed = wcstoul(text, nullptr, 10);
+    SCOPED_TRACE(testing::Message() << "VUV_CANCEL_SEED=" << seed);
+    std::mt19937 rng(seed);
+
+    TempFolder folder;
+    std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
+    ASSERT_FALSE(setup.empty());
+    const int kFiles = 10;
+    CabContents contents;
+    for (int i = 0; i < kFiles; i++)
+        contents.files.push_back({"f" + std::to_string(i) + ".bin", PatternBytes(6000000, i + 1)});
+    contents.files.push_back({"setup.exe", std::string(setup.begin(), setup.end())});
+    std::wstring archive = folder / L"random.cab";
+    WriteBytes(archive, BuildCabinet(contents));
+
+    for (int trial = 0; trial < 6; trial++) {
+        bool inOverwrite = rng() % 2;
+        std::wstring destination = folder / (L"t" + std::to_wstring(trial) + L"\\");
+        std::wstring record = folder / (L"record" + std::to_wstring(trial) + L".txt");
+        ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
+        std::set<int> existing;
+        if (inOverwrite) {
+            existing.insert(rng() % kFiles);
+            for (int i = 0; i < kFiles; i++)
+                if (rng() % 3 == 0) existing.insert(i);
+        }
+        for (int i : existing) WriteBytes(destination + L"f" + std::to_wstring(i) + L".bin", "old");
+        PrepareSetup(record, L"");
+
+        ModuleRun run;
+        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /H " + std::wstring(inOverwrite ? L"" : L"/O ") +
+                                                           Quoted(archive) + L" " +
+                                                           Quoted(WithoutTrailingBackslash(destination))));
+        testing::Message moment;
+        if (inOverwrite) {
+            int question = (int)(rng() % existing.size());
+            moment << "trial " << trial << ": cancel at question " << question + 1 << " of " << existing.size();
+            SCOPED_TRACE(moment);
+            for (int q = 0; q <= question; q++) {
+                HWND dialog = run.WaitFor(English.overwrite);
+                ASSERT_TRUE(dialog);
+                ASSERT_TRUE(ClickButton(dialog, q == question ? IDC_OVERWRITE_CANCEL : IDYES));
+                ASSERT_TRUE(WaitForWindowGone(dialog));
+            }
+        } else {
+            DWORD delay = rng() % 250;
+            moment << "trial " << trial << ": cancel " << delay << " ms after the dialog";
+            SCOPED_TRACE(moment);
+            HWND progress = run.WaitFor(English.progress);
+            ASSERT_TRUE(progress);
+            Sleep(delay);
+            ClickButton(progress, IDCANCEL);  // fails when the run has ended
+        }
+        SCOPED_TRACE(moment);
+        EXPECT_EQ(ArchiveFound, run.WaitForEnd());
+
+        bool commandRan = FileExists(record);
+        EXPECT_FALSE(inOverwrite && commandRan) << "the command ran after a cancel";
+        std::vector<std::wstring> entries = ListTree(destination);
+        if (commandRan) EXPECT_EQ((size_t)kFiles + 1, entries.size()) << "the command ran from an incomplete set";
+        for (const std::wstring& entry : entries) {
+            int index = -1;
+            for (int i = 0; i < kFiles; i++)
+                if (entry == L"f" + std::to_wstring(i) + L".bin") index = i;
+            if (index < 0) {
+                EXPECT_EQ(L"setup.exe", entry);
+                continue;
+            }
+            std::vector<unsigned char> now = ReadBytes(destination + entry);
+            bool whole = now == Bytes(contents.files[index].data);
+            bool old = existing.count(index) && now == Bytes("old");
+            EXPECT_TRUE(whole || old) << Narrow(entry) << " holds " << now.size() << " bytes";
+        }
+    }
+}
 
 }  // namespace
