@@ -47,7 +47,6 @@ struct Seed {
 std::wstring work;
 GlobalState initialState;
 long currentCase = -1;
-const Case* currentCaseBytes = nullptr;
 
 uint32_t Next(uint64_t* state) {
     *state = *state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -232,30 +231,34 @@ Case MakeCase(const std::vector<Seed>& seeds, long index, uint32_t runSeed) {
     return result;
 }
 
-void AppendFault(const std::string& line) {
-    FILE* file = _wfopen((work + L"faults.txt").c_str(), L"ab");
-    if (!file) return;
-    fprintf(file, "%s\n", line.c_str());
-    fclose(file);
+// Recording a fault allocates nothing from the C runtime: a case that
+// damaged its heap, or a worker stuck while holding the heap's lock, would
+// otherwise stop the recording itself (and the run with it). The paths are
+// made before each case; the case file is already on disk.
+WCHAR faultsPath[MAX_PATH];
+WCHAR casePath[MAX_PATH];
+WCHAR keptPath[MAX_PATH];
+
+void AppendFault(const char* line) {
+    HANDLE file = CreateFileW(faultsPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written;
+    WriteFile(file, line, lstrlenA(line), &written, nullptr);
+    WriteFile(file, "\n", 1, &written, nullptr);
+    CloseHandle(file);
 }
 
-std::string ModuleOf(const void* address) {
+void KeepCase() { CopyFileW(casePath, keptPath, FALSE); }
+
+LONG WINAPI RecordCrash(EXCEPTION_POINTERS* exception) {
     HMODULE module = nullptr;
     char name[MAX_PATH] = "?";
     if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           (LPCSTR)address, &module))
+                           (LPCSTR)exception->ExceptionRecord->ExceptionAddress, &module))
         GetModuleFileNameA(module, name, MAX_PATH);
-    return name;
-}
-
-void KeepCase(long index, const Case& c);
-
-LONG WINAPI RecordCrash(EXCEPTION_POINTERS* exception) {
-    if (currentCaseBytes) KeepCase(currentCase, *currentCaseBytes);
+    KeepCase();
     char line[MAX_PATH + 64];
-    snprintf(line, sizeof(line), "crash %ld %s %08lx", currentCase,
-             ModuleOf(exception->ExceptionRecord->ExceptionAddress).c_str(),
-             (unsigned long)exception->ExceptionRecord->ExceptionCode);
+    wsprintfA(line, "crash %ld %s %08lx", currentCase, name, (unsigned long)exception->ExceptionRecord->ExceptionCode);
     AppendFault(line);
     TerminateProcess(GetCurrentProcess(), 2);
     return EXCEPTION_EXECUTE_HANDLER;
@@ -266,12 +269,6 @@ void SaveIndex(long index) {
     if (!file) return;
     fprintf(file, "%ld\n", index);
     fclose(file);
-}
-
-void KeepCase(long index, const Case& c) {
-    std::wstring name = L"case-" + std::to_wstring(index);
-    if (c.cabinetOffset) name += L"-at-" + std::to_wstring(c.cabinetOffset);
-    WriteBytes(work + name + L".cab", c.archive);
 }
 
 unsigned __stdcall RunWorker(void* path) { return ExtractionWorker(path); }
@@ -285,6 +282,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     work = argv[1];
     if (work.back() != L'\\') work += L'\\';
+    lstrcpynW(faultsPath, (work + L"faults.txt").c_str(), MAX_PATH);
     CreateDirectoryW(work.c_str(), nullptr);
     long first = wcstol(argv[2], nullptr, 10);
     long count = wcstol(argv[3], nullptr, 10);
@@ -304,12 +302,16 @@ int wmain(int argc, wchar_t** argv) {
         currentCase = index;
         SaveIndex(index);
         Case c = MakeCase(seeds, index, runSeed);
-        currentCaseBytes = &c;
         RemoveTree(caseFolder);
         CreateDirectoryW(caseFolder.c_str(), nullptr);
         std::wstring archive = caseFolder + L"fuzz.cab";
         std::wstring destination = caseFolder + L"out\\";
         WriteBytes(archive, c.archive);
+        lstrcpynW(casePath, archive.c_str(), MAX_PATH);
+        if (c.cabinetOffset)
+            wsprintfW(keptPath, L"%scase-%ld-at-%ld.cab", work.c_str(), index, c.cabinetOffset);
+        else
+            wsprintfW(keptPath, L"%scase-%ld.cab", work.c_str(), index);
         CreateDirectoryW(destination.c_str(), nullptr);
 
         HMODULE cabinetModule = G.CabinetModule;
@@ -323,9 +325,10 @@ int wmain(int argc, wchar_t** argv) {
 
         HANDLE worker = (HANDLE)_beginthreadex(nullptr, 0, RunWorker, (void*)G.ArchivePath, 0, nullptr);
         if (WaitForSingleObject(worker, kCaseBound) != WAIT_OBJECT_0) {
-            KeepCase(index, c);
-            AppendFault("hang " + std::to_string(index));
-            fflush(stdout);
+            KeepCase();
+            char line[32];
+            wsprintfA(line, "hang %ld", index);
+            AppendFault(line);
             TerminateProcess(GetCurrentProcess(), 3);
         }
         DWORD exitCode = 1;
@@ -335,8 +338,8 @@ int wmain(int argc, wchar_t** argv) {
 
         for (const std::wstring& entry : ListTree(caseFolder)) {
             if (entry == L"fuzz.cab" || entry.compare(0, 4, L"out\\") == 0) continue;
-            KeepCase(index, c);
-            AppendFault("outside " + std::to_string(index) + " " + Narrow(entry));
+            KeepCase();
+            AppendFault(("outside " + std::to_string(index) + " " + Narrow(entry)).c_str());
             result = 1;
         }
     }

@@ -24,7 +24,24 @@ batch=5000
 while [ "$next" -lt "$total" ]; do
   count=$((total - next < batch ? total - next : batch))
   status=0
-  "$build/wine-run" "$harness" "Z:$work" "$next" "$count" "$seed" || status=$?
+  "$build/wine-run" "$harness" "Z:$work" "$next" "$count" "$seed" &
+  runner=$!
+  # A harness stuck beyond its own time bound (a case may leave it unable
+  # to record anything) is ended from outside: its state file stops moving.
+  last="$(cat "$work/state.txt" 2>/dev/null || true)"
+  still=0
+  while kill -0 "$runner" 2>/dev/null; do
+    sleep 5
+    now="$(cat "$work/state.txt" 2>/dev/null || true)"
+    if [ "$now" = "$last" ]; then still=$((still + 5)); else still=0; last="$now"; fi
+    if [ "$still" -ge 90 ]; then
+      grep -q " $now\b" "$work/faults.txt" 2>/dev/null || echo "hang $now unrecorded" >>"$work/faults.txt"
+      cp "$work/case/fuzz.cab" "$work/case-$now-stuck.cab" 2>/dev/null || true
+      wineserver -k 2>/dev/null || true
+      still=0
+    fi
+  done
+  wait "$runner" || status=$?
   case "$status" in
     0 | 1) next=$((next + count)) ;;  # 1: faults recorded, the batch ran to its end
     *)
