@@ -88,6 +88,7 @@ struct GlobalState {
     BOOL RunIncomplete;      // an entry's written size differed: extraction failed
     int OutputDescriptor;    // output file open now (-1 none); cleared by the close callback
     BOOL OutputUnfinished;   // output opened and its close notification not yet seen
+    LPTOP_LEVEL_EXCEPTION_FILTER OuterFaultFilter;  // the one before the library's run
     WCHAR KnownOutputFolder[MAX_PATH];  // last output folder found or created this run
     Throttle ProgressThrottle;          // progress messages to ProgressWindow
     Throttle NameThrottle;              // file name in control 1006

@@ -1,0 +1,64 @@
+// Damaged compressed data that makes the system's cabinet library fault
+// (Wine's, at least): a whole run of the module ends with string 24 and
+// no crash report, no command runs, and no part of a file stays behind a
+// stored name. Where the library copes, the same holds through its error.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../e2e/module_run.h"
+#include "test_files.h"
+
+namespace {
+
+uint32_t Read32(const std::vector<unsigned char>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
+}
+
+// Stored name (Windows separators) -> stored size, from the CFFILE entries.
+std::map<std::wstring, uint32_t> StoredSizes(const std::vector<unsigned char>& cabinet) {
+    std::map<std::wstring, uint32_t> files;
+    uint32_t at = Read32(cabinet, 16);
+    unsigned count = cabinet[28] | cabinet[29] << 8;
+    for (unsigned i = 0; i < count; i++) {
+        std::string name((const char*)&cabinet[at + 16]);
+        for (char& c : name)
+            if (c == '/') c = '\\';
+        files[Widen(name)] = Read32(cabinet, at);
+        at += 16 + (uint32_t)name.size() + 1;
+    }
+    return files;
+}
+
+TEST(LibraryFault, DamagedDataEndsWithString24AndNoPartFile) {
+    std::wstring archive = Widen(VUV_SOURCE_DIR "/tests/harden/fixtures/mszip-damaged-data.cab");
+    std::vector<unsigned char> cabinet = ReadBytes(archive);
+    ASSERT_FALSE(cabinet.empty());
+    std::map<std::wstring, uint32_t> stored = StoredSizes(cabinet);
+    TempFolder folder;
+    std::wstring destination = folder / L"out\\";
+    std::wstring record = folder / L"setup-record.txt";
+    PrepareSetup(record, L"");
+
+    ModuleRun run;
+    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /H /O " + Quoted(archive) + L" " +
+                                                       Quoted(WithoutTrailingBackslash(destination))));
+    EXPECT_EQ(L"The archive is damaged or could not be extracted completely.", run.Answer(L"VUV-UZU", IDOK));
+    run.WaitForEnd();
+
+    EXPECT_FALSE(FileExists(record)) << "the command ran";
+    for (const std::wstring& entry : ListTree(destination)) {
+        if (entry.back() == L'\\') continue;
+        auto file = stored.find(entry);
+        ASSERT_NE(stored.end(), file) << "not a stored name: " << Narrow(entry);
+        std::vector<unsigned char> bytes = ReadBytes(destination + entry);
+        EXPECT_EQ(file->second, bytes.size()) << Narrow(entry) << " is a part of the stored file";
+    }
+}
+
+}  // namespace
