@@ -18,7 +18,7 @@ export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-wine() { "$wine_loader" "$@"; }
+wine() { command "$wine_loader" "$@"; }
 
 configure_and_build() {
   cmake -S "$root" -B "$product_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" >/dev/null
