@@ -101,6 +101,8 @@ def tree_summary(folder):
 def main():
     data, build, results = sys.argv[1], sys.argv[2], sys.argv[3]
     runs = int(sys.argv[4]) if len(sys.argv) > 4 else 5
+    # The shipped 32-bit stub, also where the runs take a 64-bit build.
+    product = sys.argv[5] if len(sys.argv) > 5 else os.path.join(build, "vuvuzu.exe")
     module = os.path.join(build, "vuvuzu.exe")
     raw = os.path.join(build, "bench", "raw_extract.exe")
     out_a, out_b = os.path.join(data, "out-a"), os.path.join(data, "out-b")
@@ -138,7 +140,7 @@ def main():
             memory.append((pair.name, statistics.median(pair.a_memory), statistics.median(pair.b_memory)))
 
     lines += ["", "## Size and memory", "",
-              "- Stub (`vuvuzu.exe`): %d bytes (%.1f KiB)" % (os.path.getsize(module), os.path.getsize(module) / 1024)]
+              "- Stub (`vuvuzu.exe`, 32-bit): %d bytes (%.1f KiB)" % (os.path.getsize(product), os.path.getsize(product) / 1024)]
     for name, a_memory, b_memory in memory:
         lines.append("- Peak resident memory, %s: module %.1f MiB, raw %.1f MiB, difference %+.1f MiB"
                      % (name, a_memory / 1024, b_memory / 1024, (a_memory - b_memory) / 1024))
