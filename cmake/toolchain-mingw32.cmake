@@ -1,12 +1,3 @@
-# Cross build for 32-bit Windows with the posix thread model of mingw-w64:
-# GoogleTest needs std::mutex, which the win32 thread model lacks. The
-# program itself uses no threads of the C++ library.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Cross build for 32-bit Windows: the product.
+set(VUV_MINGW_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-cross.cmake)
