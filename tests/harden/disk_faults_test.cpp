@@ -25,14 +25,6 @@ std::vector<std::wstring> Texts(const std::vector<SeenBox>& boxes) {
     return texts;
 }
 
-// An unused drive letter.
-std::wstring MissingDrive() {
-    DWORD drives = GetLogicalDrives();
-    for (int letter = 'Q'; letter <= 'Y'; letter++)
-        if (!(drives & (1u << (letter - 'A')))) return std::wstring(1, (wchar_t)letter) + L":\\";
-    return L"";
-}
-
 class DiskFaults : public ::testing::Test {
 protected:
     void SetUp() override {

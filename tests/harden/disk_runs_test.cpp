@@ -18,6 +18,7 @@
 #include "app/package_header.h"
 #include "cab_writer.h"
 #include "mount_paths.h"
+#include "stored_files.h"
 #include "pe_image.h"
 #include "test_files.h"
 
@@ -30,30 +31,10 @@ const wchar_t ExtractionFailed[] = L"The archive is damaged or could not be extr
 
 std::vector<unsigned char> Bytes(const std::string& text) { return std::vector<unsigned char>(text.begin(), text.end()); }
 
-uint32_t Read32(const std::vector<unsigned char>& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
-}
-
 uint64_t SizeOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     return (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
-}
-
-// Stored name (Windows separators) -> stored size, from the CFFILE entries.
-std::map<std::wstring, uint32_t> StoredFiles(const std::vector<unsigned char>& cabinet) {
-    std::map<std::wstring, uint32_t> files;
-    uint32_t at = Read32(cabinet, 16);
-    unsigned count = cabinet[28] | cabinet[29] << 8;
-    for (unsigned i = 0; i < count; i++) {
-        uint32_t size = Read32(cabinet, at);
-        std::string name((const char*)&cabinet[at + 16]);
-        for (char& c : name)
-            if (c == '/') c = '\\';
-        files[Widen(name)] = size;
-        at += 16 + (uint32_t)name.size() + 1;
-    }
-    return files;
 }
 
 // What a full disk leaves: string 11 once, the files before the one that
@@ -127,13 +108,6 @@ struct UnwritableCase {
 void PrintTo(const UnwritableCase& row, std::ostream* out) { *out << row.name; }
 
 class UnwritableDestinationRun : public ::testing::TestWithParam<UnwritableCase> {};
-
-std::wstring MissingDrive() {
-    DWORD drives = GetLogicalDrives();
-    for (int letter = 'Q'; letter <= 'Y'; letter++)
-        if (!(drives & (1u << (letter - 'A')))) return std::wstring(1, (wchar_t)letter) + L":\\";
-    return L"";
-}
 
 TEST_P(UnwritableDestinationRun, ShowsItsStringAndRunsNothing) {
     const UnwritableCase& row = GetParam();

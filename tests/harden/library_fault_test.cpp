@@ -12,28 +12,10 @@
 #include <vector>
 
 #include "../e2e/module_run.h"
+#include "stored_files.h"
 #include "test_files.h"
 
 namespace {
-
-uint32_t Read32(const std::vector<unsigned char>& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24;
-}
-
-// Stored name (Windows separators) -> stored size, from the CFFILE entries.
-std::map<std::wstring, uint32_t> StoredSizes(const std::vector<unsigned char>& cabinet) {
-    std::map<std::wstring, uint32_t> files;
-    uint32_t at = Read32(cabinet, 16);
-    unsigned count = cabinet[28] | cabinet[29] << 8;
-    for (unsigned i = 0; i < count; i++) {
-        std::string name((const char*)&cabinet[at + 16]);
-        for (char& c : name)
-            if (c == '/') c = '\\';
-        files[Widen(name)] = Read32(cabinet, at);
-        at += 16 + (uint32_t)name.size() + 1;
-    }
-    return files;
-}
 
 // MSZIP blocks with flipped bytes; a cabinet of stored data that claims
 // Quantum compression.
@@ -43,7 +25,7 @@ TEST_P(LibraryFault, DamagedDataEndsWithString24AndNoPartFile) {
     std::wstring archive = Widen(VUV_SOURCE_DIR "/tests/harden/fixtures/") + Widen(GetParam());
     std::vector<unsigned char> cabinet = ReadBytes(archive);
     ASSERT_FALSE(cabinet.empty());
-    std::map<std::wstring, uint32_t> stored = StoredSizes(cabinet);
+    std::map<std::wstring, uint32_t> stored = StoredFiles(cabinet);
     TempFolder folder;
     std::wstring destination = folder / L"out\\";
     std::wstring record = folder / L"setup-record.txt";
