@@ -16,21 +16,25 @@ static void PumpMessages(void) {
     }
 }
 
+// The worker starts first: creating and drawing the dialog takes about as
+// long as the library needs for tens of megabytes, and the extraction need
+// not wait for it. The worker's closing message waits for the dialog.
 int RunExtractionPhase(LONG archiveSize) {
-    HWND dialog = CreateProgressDialog(archiveSize);
+    G.ProgressReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!G.ProgressReady) return -1;
     HANDLE worker = (HANDLE)_beginthreadex(nullptr, 0, ExtractionWorker, (void*)G.ArchivePath, 0, nullptr);
     if (!worker) {
-        // Nothing else would close the dialog; the loop then takes its quit
-        // message, which must not end a later message box instead.
-        if (dialog) {
-            SendMessageW(dialog, WM_CLOSE, 0, 0);
-            PumpMessages();
-        }
+        CloseHandle(G.ProgressReady);
+        G.ProgressReady = nullptr;
         return -1;
     }
+    HWND dialog = CreateProgressDialog(archiveSize);
+    SetEvent(G.ProgressReady);
     // Without a dialog nothing would end the loop: the worker's end does.
     if (dialog) PumpMessages();
     WaitForSingleObject(worker, INFINITE);
+    CloseHandle(G.ProgressReady);
+    G.ProgressReady = nullptr;
     DWORD exitCode = (DWORD)-1;
     GetExitCodeThread(worker, &exitCode);
     CloseHandle(worker);

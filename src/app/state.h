@@ -72,7 +72,8 @@ struct GlobalState {
 
     // Shared by both threads without locks: AbortCode is one aligned store.
     volatile LONG AbortCode;  // 0 running, 100 cancelled, -1 error already shown
-    HWND ProgressWindow;      // set once per run by the progress dialog, never cleared
+    HWND volatile ProgressWindow;  // set once per run by the progress dialog once shown, never cleared
+    HANDLE ProgressReady;     // extraction phase: signalled once the dialog is shown or has failed
     HWND ProgressBar;         // control 1004 of the progress dialog (GUI thread)
     StringList PathList;      // completion candidates, then the extracted-file list
     StringList ServerList;    // completion popup only
@@ -92,6 +93,7 @@ struct GlobalState {
     WCHAR KnownOutputFolder[MAX_PATH];  // last output folder found or created this run
     Throttle ProgressThrottle;          // progress messages to ProgressWindow
     Throttle NameThrottle;              // file name in control 1006
+    WCHAR UnshownName[MAX_PATH];        // the current file's name, while no dialog shows it yet
     WCHAR WideName[1040];               // AnsiToWide result, valid until the next call
     WCHAR SystemErrorText[kLongTextChars];  // ShowSystemError result
 

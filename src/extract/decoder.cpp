@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "throttle.h"
+#include "ui/progress_dialog.h"
 
 void* DIAMONDAPI DecoderAlloc(ULONG count) { return malloc(count); }
 
@@ -32,10 +33,15 @@ INT_PTR DIAMONDAPI DecoderOpen(char* name, int flags, int mode) {
 UINT DIAMONDAPI DecoderRead(INT_PTR descriptor, void* buffer, UINT count) {
     if (G.AbortCode) return (UINT)-1;
     int read = _read((int)descriptor, buffer, count);
-    if (G.ProgressWindow) {
-        if (read > 0) G.BytesReadTotal += read;
-        if (DisplayDue(&G.ProgressThrottle))
-            SendMessageW(G.ProgressWindow, ProgressMessage, 0, (LPARAM)(G.BytesReadTotal >> 10));
+    // Counted from the start: the dialog may appear after the first blocks.
+    if (read > 0) G.BytesReadTotal += read;
+    HWND dialog = G.ProgressWindow;
+    if (dialog && DisplayDue(&G.ProgressThrottle)) {
+        if (G.UnshownName[0]) {
+            SetDlgItemTextW(dialog, IDC_CURRENT_FILE, G.UnshownName);
+            G.UnshownName[0] = 0;
+        }
+        SendMessageW(dialog, ProgressMessage, 0, (LPARAM)(G.BytesReadTotal >> 10));
     }
     return (UINT)read;
 }
@@ -49,7 +55,7 @@ UINT DIAMONDAPI DecoderWrite(INT_PTR descriptor, void* buffer, UINT count) {
     // came meanwhile needs no box.
     if (G.AbortCode == 0) {
         G.AbortCode = -1;
-        ShowStringBox(G.ProgressWindow, IDS_CANNOT_CREATE_FILE, MB_ICONERROR);
+        ShowStringBox(ProgressOwner(), IDS_CANNOT_CREATE_FILE, MB_ICONERROR);
     }
     return (UINT)-1;
 }

@@ -3,6 +3,7 @@
 #include "app/paths.h"
 #include "app/messages.h"
 #include "app/state.h"
+#include "ui/progress_dialog.h"
 
 int CountLeadingOnes(BYTE value) {
     int count = 0;
@@ -141,7 +142,7 @@ static BOOL IsReplacedCharacter(WCHAR c) {
 
 static void ShowInvalidFileName(void) {
     G.AbortCode = -1;
-    MessageBoxW(G.ProgressWindow, L"Invalid file-name.", kCaption, MB_ICONERROR);
+    MessageBoxW(ProgressOwner(), L"Invalid file-name.", kCaption, MB_ICONERROR);
 }
 
 int CleanStoredName(WCHAR* name) {
@@ -203,6 +204,6 @@ const WCHAR* ShowSystemError(DWORD code) {
         wsprintfW(G.SystemErrorText, L"Unknown error %ld", (long)code);
     if (systemText) LocalFree(systemText);
 
-    if (G.SystemErrorText[0]) MessageBoxW(G.ProgressWindow, G.SystemErrorText, kCaption, MB_ICONERROR);
+    if (G.SystemErrorText[0]) MessageBoxW(ProgressOwner(), G.SystemErrorText, kCaption, MB_ICONERROR);
     return G.SystemErrorText;
 }

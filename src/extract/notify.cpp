@@ -11,6 +11,7 @@
 #include "output_path.h"
 #include "throttle.h"
 #include "ui/overwrite_dialog.h"
+#include "ui/progress_dialog.h"
 
 enum {
     kOutputOpenFlags = 0x8321,  // write only, sequential, create, truncate, binary
@@ -59,8 +60,16 @@ static OverwriteDecision DecideOverwrite(const FDINOTIFICATION* entry) {
     return answer ? Replace : Skip;
 }
 
+// A name that comes before the dialog is kept for it: the first file may be
+// a large one, still being written when the dialog appears.
 static void ShowCurrentName(const WCHAR* name) {
-    if (G.ProgressWindow && DisplayDue(&G.NameThrottle)) SetDlgItemTextW(G.ProgressWindow, IDC_CURRENT_FILE, name);
+    HWND dialog = G.ProgressWindow;
+    if (!dialog) {
+        lstrcpynW(G.UnshownName, name, MAX_PATH);
+        return;
+    }
+    G.UnshownName[0] = 0;
+    if (DisplayDue(&G.NameThrottle)) SetDlgItemTextW(dialog, IDC_CURRENT_FILE, name);
 }
 
 static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
@@ -141,7 +150,7 @@ static INT_PTR CloseFileEntry(const FDINOTIFICATION* entry) {
 static INT_PTR RefuseNextCabinet(void) {
     if (G.AbortCode) return -1;
     G.AbortCode = -1;
-    ShowStringBox(G.ProgressWindow, IDS_UNSUPPORTED_FORMAT, MB_ICONERROR);
+    ShowStringBox(ProgressOwner(), IDS_UNSUPPORTED_FORMAT, MB_ICONERROR);
     return -1;
 }
 

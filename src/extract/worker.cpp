@@ -10,6 +10,7 @@
 #include "cabinet_library.h"
 #include "decoder.h"
 #include "notify.h"
+#include "ui/progress_dialog.h"
 
 enum { kCabinetNameBytes = 128 };  // names handed to the library; they decide nothing
 
@@ -61,6 +62,7 @@ unsigned __stdcall ExtractionWorker(void* archivePath) {
         // A write failure that the library carried on over is no success.
         if (copied && G.AbortCode == 0) exitCode = 0;
     }
-    SendMessageW(G.ProgressWindow, WM_CLOSE, 0, 0);
+    HWND dialog = ProgressOwner();
+    if (dialog) SendMessageW(dialog, WM_CLOSE, 0, 0);
     return (unsigned)exitCode;
 }

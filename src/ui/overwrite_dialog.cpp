@@ -6,6 +6,7 @@
 
 #include "../../res/resource.h"
 #include "app/paths.h"
+#include "progress_dialog.h"
 #include "theme.h"
 
 // Result of Yes to All; the caller sets OverwriteAll on it.
@@ -59,7 +60,7 @@ static INT_PTR CALLBACK OverwritePromptProc(HWND dialog, UINT message, WPARAM wP
         case IDC_OVERWRITE_CANCEL:
             // Synchronous: the progress dialog is gone and the GUI thread's
             // loop has ended when the send returns.
-            SendMessageW(G.ProgressWindow, WM_CLOSE, 0, 0);
+            SendMessageW(ProgressOwner(), WM_CLOSE, 0, 0);
             EndDialog(dialog, -1);
             return TRUE;
         case IDYES:
@@ -86,7 +87,7 @@ static INT_PTR CALLBACK OverwritePromptProc(HWND dialog, UINT message, WPARAM wP
 }
 
 INT_PTR ShowOverwritePrompt(const OverwriteQuery* query) {
-    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OVERWRITE), G.ProgressWindow,
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OVERWRITE), ProgressOwner(),
                                      OverwritePromptProc, (LPARAM)query);
     // 0 means the owner is gone (the progress dialog was closed from its
     // close box while the worker went on): no question was asked, and the

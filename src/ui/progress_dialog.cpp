@@ -44,11 +44,21 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
     return FALSE;
 }
 
+// The worker, already running, sees the window only once it is drawn:
+// until then its progress and names go nowhere rather than waiting for a
+// thread that is busy creating the dialog.
 HWND CreateProgressDialog(LONG archiveSize) {
-    G.ProgressWindow = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
-                                          ProgressDialogProc, (LPARAM)archiveSize);
-    if (!G.ProgressWindow) return nullptr;
-    ShowWindow(G.ProgressWindow, SW_SHOW);
-    UpdateWindow(G.ProgressWindow);
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
+                                     ProgressDialogProc, (LPARAM)archiveSize);
+    if (dialog) {
+        ShowWindow(dialog, SW_SHOW);
+        UpdateWindow(dialog);
+    }
+    InterlockedExchangePointer((void* volatile*)&G.ProgressWindow, dialog);
+    return dialog;
+}
+
+HWND ProgressOwner(void) {
+    if (G.ProgressReady) WaitForSingleObject(G.ProgressReady, INFINITE);
     return G.ProgressWindow;
 }

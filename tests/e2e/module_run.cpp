@@ -101,14 +101,20 @@ bool ModuleRun::ReportUnexpected(const std::wstring& expected) {
     return false;
 }
 
-HWND ModuleRun::WaitFor(const std::wstring& caption, DWORD timeoutMs) {
+HWND ModuleRun::WaitFor(const std::wstring& caption, DWORD timeoutMs) { return Await(caption, timeoutMs, true); }
+
+HWND ModuleRun::WaitForUnlessEnded(const std::wstring& caption, DWORD timeoutMs) {
+    return Await(caption, timeoutMs, false);
+}
+
+HWND ModuleRun::Await(const std::wstring& caption, DWORD timeoutMs, bool endIsFailure) {
     DWORD start = GetTickCount();
     for (;;) {
         for (HWND window : OpenWindows())
             if (WindowText(window) == caption) return window;
         if (ReportUnexpected(caption)) return nullptr;
         if (!child_.Running()) {
-            ADD_FAILURE() << "the module ended without showing \"" << Narrow(caption) << "\"";
+            if (endIsFailure) ADD_FAILURE() << "the module ended without showing \"" << Narrow(caption) << "\"";
             return nullptr;
         }
         if (GetTickCount() - start >= timeoutMs) {

@@ -42,6 +42,10 @@ public:
     // Any other box that comes up meanwhile (not the progress dialog or the
     // caption-less CRC window) fails the test with its caption and text.
     HWND WaitFor(const std::wstring& caption, DWORD timeoutMs = DefaultWaitMs);
+    // The same for a window that a quick run may close before anyone sees
+    // it (the progress dialog of a short extraction): null, and no failure,
+    // when the module ends first.
+    HWND WaitForUnlessEnded(const std::wstring& caption, DWORD timeoutMs = DefaultWaitMs);
     // Waits for a message box, returns its text and presses button (IDOK,
     // IDYES, ...); the text is empty when no box came (then the test has
     // already failed).
@@ -55,6 +59,7 @@ public:
     DWORD Id() const { return child_.Id(); }
 
 private:
+    HWND Await(const std::wstring& caption, DWORD timeoutMs, bool endIsFailure);
     bool Tolerated(HWND window, const std::wstring& expected) const;
     // Fails the test with the caption and text of the first unexpected box.
     bool ReportUnexpected(const std::wstring& expected);

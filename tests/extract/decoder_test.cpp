@@ -219,11 +219,30 @@ TEST_F(DecoderProgress, AtMostOneMessagePerInterval) {
     DecoderClose(descriptor);
 }
 
-TEST_F(Decoder, NoProgressWithoutAWindow) {
+// The worker may read before the GUI thread has shown the dialog: those
+// reads count, nothing is sent, and the first report once the dialog is
+// there brings the bar and the kept file name up to date.
+TEST_F(DecoderProgress, ReadsBeforeTheDialogCountAndItsFirstReportCatchesUp) {
+    HWND label = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, G.ProgressWindow, (HMENU)1006, nullptr,
+                               nullptr);
+    ASSERT_TRUE(label);
+    HWND dialog = G.ProgressWindow;
+    G.ProgressWindow = nullptr;
+    lstrcpyW(G.UnshownName, L"dir\\big.bin");
+
     INT_PTR descriptor = OpenArchive();
-    char buffer[100];
-    EXPECT_EQ(100u, DecoderRead(descriptor, buffer, 100));
-    EXPECT_EQ(0u, G.BytesReadTotal);
+    std::vector<char> buffer(2048);
+    EXPECT_EQ(1500u, DecoderRead(descriptor, buffer.data(), 1500));
+    EXPECT_EQ(1500u, G.BytesReadTotal);
+    EXPECT_TRUE(progressPositions.empty());
+
+    G.ProgressWindow = dialog;
+    EXPECT_EQ(500u, DecoderRead(descriptor, buffer.data(), 1000));
+    EXPECT_EQ((std::vector<LPARAM>{1}), progressPositions);
+    WCHAR shown[MAX_PATH] = L"";
+    GetWindowTextW(label, shown, MAX_PATH);
+    EXPECT_STREQ(L"dir\\big.bin", shown);
+    EXPECT_EQ(0, G.UnshownName[0]);
     DecoderClose(descriptor);
 }
 

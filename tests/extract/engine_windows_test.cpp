@@ -7,6 +7,7 @@
 #include <io.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,6 +55,21 @@ int __cdecl SeamWrite(int descriptor, const void* buffer, unsigned int count) {
     return _write(descriptor, buffer, count);
 }
 
+// The progress dialog's creation is held on this thread (inside its
+// WM_INITDIALOG) until a condition holds or a time-out passes.
+HHOOK holdDialog = nullptr;
+std::function<bool()> releaseDialog;
+bool releasedInTime = false;
+
+LRESULT CALLBACK HoldDialog(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPRETSTRUCT* call = (const CWPRETSTRUCT*)lParam;
+    if (code == HC_ACTION && call->message == WM_INITDIALOG && releaseDialog) {
+        releasedInTime = WaitUntil(releaseDialog, 10000);
+        releaseDialog = nullptr;
+    }
+    return CallNextHookEx(holdDialog, code, wParam, lParam);
+}
+
 class EngineWindows : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,6 +85,17 @@ protected:
         WriteBytes(archive, cabinet);
         PrepareExtraction(archive, 0, destination);
         return RunExtractionPhase((LONG)cabinet.size());
+    }
+
+    // The same, with the dialog's creation held until release() holds.
+    int RunPhaseHoldingTheDialog(const CabContents& contents, std::function<bool()> release) {
+        releaseDialog = std::move(release);
+        releasedInTime = false;
+        holdDialog = SetWindowsHookExW(WH_CALLWNDPROCRET, HoldDialog, nullptr, GetCurrentThreadId());
+        EXPECT_TRUE(holdDialog);
+        int result = RunPhase(contents);
+        UnhookWindowsHookEx(holdDialog);
+        return result;
     }
 
     bool QuitMessagePending() {
@@ -112,12 +139,15 @@ TEST_F(EngineWindows, CleanRunEndsWithTheWorkersCloseAndExitCodeZero) {
     EXPECT_GT(G.BytesReadTotal, 203000u);
 }
 
+bool DialogShown() { return G.ProgressWindow && IsWindowVisible(G.ProgressWindow); }
+
 // The worker is held inside its fourth write (in the middle of f3) while
 // the user presses Cancel; once released it stops at its next read.
 TEST_F(EngineWindows, CancelStopsAtTheNextReadAndKeepsTheFinishedFiles) {
     seam.holdAt = 4;
     std::thread user([] {
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(seam.held, 10000));
+        ASSERT_TRUE(WaitUntil(DialogShown));  // the worker may be there first
         EXPECT_TRUE(ClickButton(G.ProgressWindow, IDCANCEL));
         EXPECT_TRUE(WaitUntil([] { return G.AbortCode == 100; }));
         EXPECT_TRUE(IsWindow(G.ProgressWindow));  // Cancel keeps the dialog up
@@ -135,6 +165,7 @@ TEST_F(EngineWindows, CloseBoxEndsTheLoopAtOnceAndThePhaseWaitsForTheWorker) {
     seam.holdAt = 4;
     std::thread user([] {
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(seam.held, 10000));
+        ASSERT_TRUE(WaitUntil(DialogShown));
         EXPECT_TRUE(ClickNonClient(G.ProgressWindow, HTCLOSE));
         // Gone while the worker is still held in its write.
         EXPECT_TRUE(WaitUntil([] { return !IsWindow(G.ProgressWindow); }));
@@ -299,42 +330,65 @@ TEST_F(EngineWindows, PhaseWithoutAProgressDialogEndsWithTheWorker) {
     EXPECT_EQ(5u, ListTree(destination).size());
 }
 
-#ifndef _WIN64  // a 64-bit address space used up starves 64-bit Wine itself
-// A worker that cannot start: once the dialog exists, the address space is
-// used up, so the thread gets no stack. The phase closes the dialog itself
-// and leaves no quit message behind for a later message box.
-HHOOK afterDialog = nullptr;
-std::vector<void*> reserved;
-
-LRESULT CALLBACK ExhaustAfterDialog(int code, WPARAM wParam, LPARAM lParam) {
-    const CWPRETSTRUCT* call = (const CWPRETSTRUCT*)lParam;
-    if (code == HC_ACTION && call->message == WM_INITDIALOG && reserved.empty()) {
-        for (SIZE_T size = (SIZE_T)1 << 30; size >= 0x10000; size /= 2)
-            while (reserved.size() < reserved.capacity())
-                if (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
-                    reserved.push_back(block);
-                else
-                    break;
-    }
-    return CallNextHookEx(afterDialog, code, wParam, lParam);
+// The extraction does not wait for the dialog: the whole set is written
+// while the dialog is still being created, and the run ends normally.
+TEST_F(EngineWindows, WorkerExtractsWhileTheDialogIsBeingCreated) {
+    std::wstring last = destination + L"f5.txt";
+    BoxAnswerer boxes;
+    EXPECT_EQ(0, RunPhaseHoldingTheDialog(FiveFiles(), [&] { return FileExists(last); }));
+    EXPECT_TRUE(releasedInTime);
+    EXPECT_TRUE(boxes.Stop().empty());
+    EXPECT_FALSE(IsWindow(G.ProgressWindow));
+    EXPECT_FALSE(QuitMessagePending());
+    EXPECT_EQ(5u, ListTree(destination).size());
+    EXPECT_EQ(Filler(200000, 'c'), Text(ReadBytes(destination + L"f3.bin")));
+    EXPECT_GT(G.BytesReadTotal, 203000u);  // reads before the dialog count too
 }
 
+// A box the worker raises before the dialog exists waits for it and is
+// owned by it, as every box of the extraction is.
+TEST_F(EngineWindows, BoxBeforeTheDialogWaitsForItsOwner) {
+    CabContents contents;
+    contents.files = {{"good.txt", "g"}, {". .", "dots"}, {"after.txt", "a"}};
+    std::wstring good = destination + L"good.txt";
+    BoxAnswerer boxes;
+    DWORD heldSince = 0;
+    EXPECT_EQ(-1, RunPhaseHoldingTheDialog(contents, [&] {
+        if (!FileExists(good)) return false;
+        if (!heldSince) heldSince = GetTickCount();
+        return GetTickCount() - heldSince > 300;  // time for the worker to reach the box
+    }));
+    EXPECT_TRUE(releasedInTime);
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"Invalid file-name.", G.ProgressWindow}));
+    EXPECT_TRUE(G.ProgressWindow != nullptr);
+    EXPECT_FALSE(QuitMessagePending());
+    EXPECT_EQ((std::vector<std::wstring>{L"good.txt"}), ListTree(destination));
+}
+
+#ifndef _WIN64  // a 64-bit address space used up starves 64-bit Wine itself
+// A worker that cannot start: the address space is used up, so the thread
+// gets no stack. The phase ends at once, without a dialog and without a
+// quit message left behind for a later message box.
 TEST_F(EngineWindows, WorkerThatCannotStartEndsThePhase) {
     std::vector<unsigned char> cabinet = BuildCabinet(FiveFiles());
     std::wstring archive = temp / L"archive.cab";
     WriteBytes(archive, cabinet);
     PrepareExtraction(archive, 0, destination);
+    G.ProgressWindow = nullptr;
+    std::vector<void*> reserved;
     reserved.reserve(100000);
-    afterDialog = SetWindowsHookExW(WH_CALLWNDPROCRET, ExhaustAfterDialog, nullptr, GetCurrentThreadId());
-    ASSERT_TRUE(afterDialog);
+    for (SIZE_T size = (SIZE_T)1 << 30; size >= 0x10000; size /= 2)
+        while (reserved.size() < reserved.capacity())
+            if (void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS))
+                reserved.push_back(block);
+            else
+                break;
     int result = RunExtractionPhase((LONG)cabinet.size());
-    UnhookWindowsHookEx(afterDialog);
     for (void* block : reserved) VirtualFree(block, 0, MEM_RELEASE);
     ASSERT_FALSE(reserved.empty());
 
     EXPECT_EQ(-1, result);
-    EXPECT_TRUE(G.ProgressWindow != nullptr);
-    EXPECT_FALSE(IsWindow(G.ProgressWindow));
+    EXPECT_EQ(nullptr, G.ProgressWindow);
     EXPECT_FALSE(QuitMessagePending());
     EXPECT_FALSE(G.RedirectOpenToArchive);  // the worker never ran
     EXPECT_TRUE(ListTree(destination).empty());

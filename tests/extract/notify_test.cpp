@@ -249,4 +249,23 @@ TEST_F(Notify, CurrentNameIsShownAtMostOncePerInterval) {
     DestroyWindow(G.ProgressWindow);
 }
 
+// Names that come before the dialog are kept for it (the decoder shows the
+// last one); once the dialog is there, the names go to it directly.
+TEST_F(Notify, NamesBeforeTheDialogAreKeptForIt) {
+    G.ProgressWindow = nullptr;
+    G.ReadClock = FakeClock;
+    Extract("first.bin", "1");
+    EXPECT_STREQ(L"first.bin", G.UnshownName);
+    Extract("dir/second.bin", "2");
+    EXPECT_STREQ(L"dir\\second.bin", G.UnshownName);
+
+    G.ProgressWindow = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, G.ProgressWindow, (HMENU)1006, nullptr,
+                              nullptr));
+    Extract("third.txt", "3");
+    EXPECT_EQ(L"third.txt", ShownName());
+    EXPECT_EQ(0, G.UnshownName[0]);
+    DestroyWindow(G.ProgressWindow);
+}
+
 }  // namespace

@@ -244,10 +244,11 @@ TEST(CancelAtRandom, LeavesOldOrWholeFilesAndRunsNoCommand) {
             DWORD delay = rng() % 250;
             moment << "trial " << trial << ": cancel " << delay << " ms after the dialog";
             SCOPED_TRACE(moment);
-            HWND progress = run.WaitFor(English.progress);
-            ASSERT_TRUE(progress);
+            // The extraction may be over before the dialog is seen: then
+            // the cancel comes too late, which is one of the moments too.
+            HWND progress = run.WaitForUnlessEnded(English.progress);
             Sleep(delay);
-            ClickButton(progress, IDCANCEL);  // fails when the run has ended
+            if (progress) ClickButton(progress, IDCANCEL);  // fails when the run has ended
         }
         SCOPED_TRACE(moment);
         EXPECT_EQ(ArchiveFound, run.WaitForEnd());

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "app/state.h"
+#include "../../res/resource.h"
 #include "gui_driver.h"
 #include "test_files.h"
 
@@ -30,7 +30,9 @@ AnsweredBox AnswerBoxDuring(const std::wstring& caption, const std::function<voi
 static BOOL CALLBACK FindMessageBoxOf(HWND window, LPARAM found) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || window == G.ProgressWindow) return TRUE;
+    // A progress window (bar 1004) is no box, even before G.ProgressWindow names it.
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || GetDlgItem(window, IDC_PROGRESS_BAR))
+        return TRUE;
     if (ClassName(window) != L"#32770" || !GetDlgItem(window, MessageBoxTextId)) return TRUE;
     *(HWND*)found = window;
     return FALSE;

@@ -32,7 +32,7 @@ struct SeenBox {
 
 // Answers every message box of this process with OK until Stop, and keeps
 // what each said and who owned it: for code that may show several boxes,
-// or none. The progress dialog (G.ProgressWindow) is no message box.
+// or none. A progress window (one with the bar 1004) is no message box.
 class BoxAnswerer {
 public:
     BoxAnswerer();
