@@ -122,6 +122,7 @@ struct GlobalState {
     // Package CRC check, GUI thread.
     Crc32Tables CrcTable;
     uint32_t CrcState;
+    bool CrcWide;  // the fold by carry-less multiplication is available
 };
 
 extern GlobalState G;

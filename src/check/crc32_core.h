@@ -16,3 +16,10 @@ void Crc32BuildTables(Crc32Tables tables);
 // Folds count bytes into the running register and returns it. The caller
 // starts with 0xFFFFFFFF and complements the final value.
 uint32_t Crc32Fold(const Crc32Tables tables, uint32_t state, const uint8_t* bytes, size_t count);
+
+// Where the processor multiplies without carries (PCLMULQDQ), the fold
+// takes 64 bytes per step, several times the tables' speed: a 200 MB
+// package is checked in the time it takes to read it.
+bool Crc32WideAvailable(void);
+// The same result as Crc32Fold; call it only where Crc32WideAvailable().
+uint32_t Crc32FoldWide(const Crc32Tables tables, uint32_t state, const uint8_t* bytes, size_t count);

@@ -16,10 +16,14 @@ enum {
 
 void Crc32Init(void) {
     Crc32BuildTables(G.CrcTable);
+    G.CrcWide = Crc32WideAvailable();
     G.CrcState = 0xFFFFFFFFu;
 }
 
-void Crc32Update(const BYTE* bytes, DWORD count) { G.CrcState = Crc32Fold(G.CrcTable, G.CrcState, bytes, count); }
+void Crc32Update(const BYTE* bytes, DWORD count) {
+    G.CrcState = G.CrcWide ? Crc32FoldWide(G.CrcTable, G.CrcState, bytes, count)
+                           : Crc32Fold(G.CrcTable, G.CrcState, bytes, count);
+}
 
 // Keeps the caption-less window drawn. Every look at the queue is a round
 // trip to the window system (under Wine it cost more than the CRC of the

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-// Rebuilds G.CrcTable and sets G.CrcState to 0xFFFFFFFF.
+// Rebuilds G.CrcTable, chooses the fold (G.CrcWide) and sets G.CrcState
+// to 0xFFFFFFFF.
 void Crc32Init(void);
 // Folds count bytes into G.CrcState; a count of 0 changes nothing.
 void Crc32Update(const BYTE* bytes, DWORD count);
