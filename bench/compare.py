@@ -100,7 +100,7 @@ def tree_summary(folder):
 
 def main():
     data, build, results = sys.argv[1], sys.argv[2], sys.argv[3]
-    runs = int(sys.argv[4]) if len(sys.argv) > 4 else 5
+    runs = int(sys.argv[4]) if len(sys.argv) > 4 else 9
     # The shipped 32-bit stub, also where the runs take a 64-bit build.
     product = sys.argv[5] if len(sys.argv) > 5 else os.path.join(build, "vuvuzu.exe")
     module = os.path.join(build, "vuvuzu.exe")
@@ -109,6 +109,10 @@ def main():
     raw_command = lambda cab: wine(raw, windows_path(cab), windows_path(out_b) + "\\")
 
     pairs = []
+    one = os.path.join(data, "one.cab")
+    pairs.append(Pair("one small file, archive mode", "module",
+                      wine(module, "/H", "/O", "/N", windows_path(one), windows_path(out_a)),
+                      "raw", raw_command(one), out_a, out_b, expect_a=1))
     for name in ("large", "large-store", "small"):
         cab = os.path.join(data, name + ".cab")
         pairs.append(Pair("%s, archive mode" % name, "module",
@@ -136,7 +140,7 @@ def main():
                                                                         tree_summary(out_b)))
         lines.append(pair.row())
         print(lines[-1], flush=True)
-        if pair.name.startswith("large,") and pair.a_label == "module":
+        if pair.name.startswith(("large,", "one ")) and pair.a_label == "module":
             memory.append((pair.name, statistics.median(pair.a_memory), statistics.median(pair.b_memory)))
 
     lines += ["", "## Size and memory", "",
