@@ -42,12 +42,13 @@ bool Crc32WideAvailable(void) {
     return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_PCLMUL) && (d & bit_SSE2);
 }
 
-// Folding by carry-less multiplication (reflected bit order): four 16-byte
-// lanes are each carried 64 bytes ahead per step (x^(512+-32) mod P and
-// x^(512+32) mod P), then folded into one (the same for 128 bits), reduced
-// to 64 and 32 bits, and the remainder is taken by Barrett reduction with
-// P itself and floor(x^64 / P).
-static inline __m128i __attribute__((target("pclmul,sse2"))) FoldLane(__m128i lane, __m128i constants, __m128i next) {
+// Folding by carry-less multiplication, in the reflected bit order: four
+// 16-byte lanes are each carried 64 bytes ahead per step (multiplied by
+// x^(512+32) and x^(512-32) mod P), then folded into one lane (the same
+// with 128), reduced to 64 and 32 bits, and the remainder is taken by
+// Barrett reduction with P and floor(x^64 / P).
+static inline __m128i __attribute__((target("pclmul,sse2")))
+FoldLane(__m128i lane, __m128i constants, __m128i next) {
     __m128i low = _mm_clmulepi64_si128(lane, constants, 0x00);
     __m128i high = _mm_clmulepi64_si128(lane, constants, 0x11);
     return _mm_xor_si128(_mm_xor_si128(low, high), next);
@@ -65,8 +66,8 @@ static inline __m128i __attribute__((target("sse2"))) Load(const uint8_t* bytes)
 #define VUV_ALIGN_STACK
 #endif
 
-VUV_ALIGN_STACK __attribute__((target("pclmul,sse2"))) uint32_t Crc32FoldWide(const Crc32Tables tables, uint32_t state,
-                                                              const uint8_t* bytes, size_t count) {
+VUV_ALIGN_STACK __attribute__((target("pclmul,sse2"))) uint32_t
+Crc32FoldWide(const Crc32Tables tables, uint32_t state, const uint8_t* bytes, size_t count) {
     if (count < 64) return Crc32Fold(tables, state, bytes, count);
     size_t tail = count % 16;
     count -= tail;

@@ -62,7 +62,6 @@ unsigned __stdcall ExtractionWorker(void* archivePath) {
         // A write failure that the library carried on over is no success.
         if (copied && G.AbortCode == 0) exitCode = 0;
     }
-    HWND dialog = ProgressOwner();
-    if (dialog) SendMessageW(dialog, WM_CLOSE, 0, 0);
+    SendMessageW(ProgressOwner(), WM_CLOSE, 0, 0);
     return (unsigned)exitCode;
 }
