@@ -16,6 +16,9 @@ else
 fi
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
+# Emulated 32-bit processes can't load libgcc_s late (glibc's thread exit
+# needs it), so the emulator preloads it into them, and only into them.
+export QEMU_SET_ENV=LD_PRELOAD=/usr/lib/i386-linux-gnu/libgcc_s.so.1
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 wine() { command "$wine_loader" "$@"; }
