@@ -75,7 +75,7 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
     Throttle pump = {};
     LONGLONG remaining = (LONGLONG)endValue - kHeaderSize - FileTell(archive);
     while (block && remaining > 0) {
-        int count = FileRead(archive, block, remaining < kCrcBlockBytes ? (DWORD)remaining : kCrcBlockBytes);
+        int count = FileRead(archive, block, remaining < kCrcBlockBytes ? (DWORD)remaining : (DWORD)kCrcBlockBytes);
         if (count <= 0) break;
         remaining -= count;
         Crc32Update(block, (DWORD)count);

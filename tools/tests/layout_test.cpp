@@ -43,7 +43,8 @@ TEST_F(LayoutTest, SamplePackageHasEveryFieldAtItsOffset) {
                            "--confirm-prompt", "Install the sample?"});
     Bytes stub = ReadFile(stub_), cab = ReadFile(cab_);
     ASSERT_EQ((127972 + cab.size() + 7) / 8 * 8, package.size()) << "zero bytes up to a multiple of 8";
-    EXPECT_EQ(Bytes(package.size() - 127972 - cab.size(), 0), Bytes(package.begin() + 127972 + cab.size(), package.end()));
+    size_t cabinetEnd = 127972 + cab.size();
+    EXPECT_EQ(Bytes(package.size() - cabinetEnd, 0), Bytes(package.begin() + cabinetEnd, package.end()));
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), package.begin())) << "the image is copied unchanged";
     EXPECT_EQ(0, memcmp(&package[126976], "KELPIX3U", 8));
     ExpectField(package, 126976 + 8, 260, u"%temp%");
