@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <wchar.h>
 
+#include "check/checked_range.h"
 #include "check/package_crc.h"
 #include "extract/output_path.h"
 #include "launch/launcher.h"
@@ -43,7 +44,8 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
         LONGLONG headerEnd = FileTell(file);
         G.PrivateTempFolder = ApplyPackageHeader(headerCopy, archivePath);
         if (G.RunSettings.PackageCrc) {
-            LONG endValue = (LONG)(FileSize(file) + kHeaderSize);
+            // A signed package's certificate table is the signer's to judge.
+            LONG endValue = (LONG)(CheckedRangeEnd(file, headerEnd, FileSize(file)) + kHeaderSize);
             DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
                                         (LONG)(headerEnd - kHeaderSize), archivePath);
             if (crc == 0 && G.RunSettings.command[0]) goto endQuietly;

@@ -73,9 +73,11 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
     DWORD total = 0;
     int shownPixel = 0;
     Throttle pump = {};
-    while (block) {
-        int count = FileRead(archive, block, kCrcBlockBytes);
+    LONGLONG remaining = (LONGLONG)endValue - kHeaderSize - FileTell(archive);
+    while (block && remaining > 0) {
+        int count = FileRead(archive, block, remaining < kCrcBlockBytes ? (DWORD)remaining : (DWORD)kCrcBlockBytes);
         if (count <= 0) break;
+        remaining -= count;
         Crc32Update(block, (DWORD)count);
         total += (DWORD)count;
         if (!DisplayDue(&pump)) continue;

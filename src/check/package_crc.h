@@ -10,8 +10,9 @@ void Crc32Init(void);
 void Crc32Update(const BYTE* bytes, DWORD count);
 
 // archive: open for reading, positioned on the first byte after the header;
-// read to its end without seeking. endValue and headerOffset only size the
-// progress bar. Returns the computed CRC when expected is 0 or matches it;
+// read without seeking up to endValue - 996, the end of the checked range
+// (CheckedRangeEnd: the file's end, or where a certificate table starts).
+// endValue and headerOffset also size the progress bar. Returns the computed CRC when expected is 0 or matches it;
 // after a mismatch shows message 18 (caption "Warning") and returns 0.
 DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG endValue, LONG headerOffset,
                       const WCHAR* archivePath);

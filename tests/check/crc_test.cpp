@@ -13,6 +13,7 @@
 #include "app/package.h"
 #include "app/package_header.h"
 #include "app/state.h"
+#include "check/checked_range.h"
 #include "check/crc32_core.h"
 #include "check/package_crc.h"
 #include "answer_box.h"
@@ -210,17 +211,18 @@ TEST(CheckPackageCrc, AChangedByteInTheImageOrTheHeaderGoesUnnoticed) {
 }
 
 // The package tool's --crc package, read as the driver reads it: header
-// first, then the pass from where the header read has left the file.
+// first, then the checked range, then the pass from where the header read
+// has left the file.
 static DWORD CheckAsTheDriverDoes(const std::wstring& path, DWORD* storedCrc = nullptr) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, file);
     PackageHeader header = {};
     EXPECT_EQ(ValidHeader, ReadPackageHeader(file, &header));
-    LONG headerOffset = (LONG)FileTell(file) - kHeaderSize;
-    LONG size = (LONG)FileSize(file);
+    LONGLONG headerEnd = FileTell(file);
+    LONG rangeEnd = (LONG)CheckedRangeEnd(file, headerEnd, FileSize(file));
     if (storedCrc) *storedCrc = header.PackageCrc;
-    DWORD result =
-        CheckPackageCrc(file, GetModuleHandleW(nullptr), header.PackageCrc, size + kHeaderSize, headerOffset, path.c_str());
+    DWORD result = CheckPackageCrc(file, GetModuleHandleW(nullptr), header.PackageCrc, rangeEnd + kHeaderSize,
+                                   (LONG)headerEnd - kHeaderSize, path.c_str());
     CloseHandle(file);
     return result;
 }
@@ -404,4 +406,119 @@ TEST(CheckPackageCrc, AFailedReadEndsThePassAsAMismatch) {
     CloseHandle(file);
     EXPECT_EQ(0u, result);
     EXPECT_TRUE(box.shown);
+}
+
+// The tool's package signed the way a signer signs it: a certificate table
+// at a multiple of 8 behind it, named by the image's security directory,
+// whose first entry is a PKCS#7 signature of revision 2.0. Only the place
+// and the first entry count here; the signature itself is the system's.
+struct SignedPackage {
+    std::vector<unsigned char> bytes;
+    size_t imageEnd = 0;
+    size_t table = 0;      // where the table starts
+    size_t directory = 0;  // file offset of the security directory
+};
+
+static void PutU32(std::vector<unsigned char>& bytes, size_t offset, uint32_t value) {
+    memcpy(&bytes[offset], &value, sizeof(value));
+}
+
+static SignedPackage SignedToolPackage(size_t tableBytes) {
+    SignedPackage package;
+    package.bytes = ReadBytes(BuildPath("tests/check/crc_package.exe"));
+    package.imageEnd = ImageEndFromBytes(package.bytes.data(), package.bytes.size());
+    package.table = package.bytes.size();
+    EXPECT_EQ(0u, package.table % 8) << "the tool pads its packages to a multiple of 8";
+    size_t optional = *(const uint32_t*)&package.bytes[0x3C] + 24;
+    bool plus = *(const uint16_t*)&package.bytes[optional] == 0x020B;
+    package.directory = optional + (plus ? 144 : 128);
+    std::vector<unsigned char> table = RandomBytes(tableBytes, 6);
+    PutU32(table, 0, (uint32_t)tableBytes);
+    table[4] = 0x00;  // wRevision 0x0200
+    table[5] = 0x02;
+    table[6] = 0x02;  // wCertificateType 2: PKCS#7 signed data
+    table[7] = 0x00;
+    package.bytes.insert(package.bytes.end(), table.begin(), table.end());
+    PutU32(package.bytes, package.directory, (uint32_t)package.table);
+    PutU32(package.bytes, package.directory + 4, (uint32_t)tableBytes);
+    return package;
+}
+
+// Where the pass stops, and the file pointer left behind the header for it.
+TEST(CheckedRangeEnd, StopsOnlyAtATableItCanTrust) {
+    const SignedPackage signedPackage = SignedToolPackage(1000);
+    const size_t headerEnd = signedPackage.imageEnd + kHeaderSize, table = signedPackage.table;
+    const size_t directory = signedPackage.directory;
+    struct Row {
+        const char* name;
+        std::function<void(std::vector<unsigned char>&)> change;
+        bool trusted;
+    } rows[] = {
+        {"as signed", [](std::vector<unsigned char>&) {}, true},
+        {"a byte inside the certificate", [&](std::vector<unsigned char>& bytes) { bytes[table + 500] ^= 0x01; }, true},
+        {"no directory", [&](std::vector<unsigned char>& bytes) { PutU32(bytes, directory, 0); }, false},
+        {"past the end", [&](std::vector<unsigned char>& bytes) { PutU32(bytes, directory + 4, 1008); }, false},
+        {"not reaching the end", [&](std::vector<unsigned char>& bytes) { bytes.push_back(0); }, false},
+        {"inside the header",
+         [&](std::vector<unsigned char>& bytes) {
+             PutU32(bytes, directory, (uint32_t)(headerEnd - 8));
+             PutU32(bytes, directory + 4, (uint32_t)(bytes.size() - (headerEnd - 8)));
+         },
+         false},
+        {"no certificate entry", [&](std::vector<unsigned char>& bytes) { bytes[table + 6] = 0x01; }, false},
+        {"an entry longer than the table",
+         [&](std::vector<unsigned char>& bytes) { PutU32(bytes, table, 1001); }, false},
+    };
+    TempFolder temp;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<unsigned char> bytes = signedPackage.bytes;
+        row.change(bytes);
+        std::wstring path = temp / L"signed.exe";
+        WriteBytes(path, bytes);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        FileSeek(file, (LONG)headerEnd, 0, FILE_BEGIN);
+        EXPECT_EQ(row.trusted ? (LONGLONG)table : (LONGLONG)bytes.size(),
+                  CheckedRangeEnd(file, (LONGLONG)headerEnd, FileSize(file)));
+        EXPECT_EQ((LONGLONG)headerEnd, FileTell(file));
+        CloseHandle(file);
+    }
+}
+
+// A signed package passes with a byte changed in its certificate; its
+// cabinet stays checked; the bar measures the range up to the table.
+TEST(CheckPackageCrc, ASignedPackageIsCheckedUpToItsCertificateTable) {
+    const SignedPackage signedPackage = SignedToolPackage(250000);
+    const size_t headerEnd = signedPackage.imageEnd + kHeaderSize;
+    RecordPosts();
+    TempFolder temp;
+    std::wstring path = temp / L"signed.exe";
+    struct Row {
+        const char* name;
+        size_t changed;  // 0: nothing
+        bool fails;
+    } rows[] = {
+        {"as signed", 0, false},
+        {"a byte inside the certificate", signedPackage.table + 100000, false},
+        {"a byte inside the cabinet", headerEnd + 100, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<unsigned char> bytes = signedPackage.bytes;
+        if (row.changed) bytes[row.changed] ^= 0x01;
+        WriteBytes(path, bytes);
+        sentRanges.clear();
+        DWORD stored = 0, result = 1;
+        if (row.fails) {
+            AnsweredBox box = AnswerBoxDuring(L"Warning", [&] { result = CheckAsTheDriverDoes(path, &stored); });
+            EXPECT_TRUE(box.shown);
+            EXPECT_EQ(0u, result);
+        } else {
+            result = CheckAsTheDriverDoes(path, &stored);
+            EXPECT_EQ(stored, result);
+        }
+        ASSERT_EQ(1u, sentRanges.size());
+        EXPECT_EQ((LPARAM)(signedPackage.table + kHeaderSize - signedPackage.imageEnd) / 102400, sentRanges[0]);
+    }
 }

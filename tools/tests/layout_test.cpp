@@ -1,6 +1,8 @@
 // The bytes a build writes: image, header fields at their offsets, cabinet.
 #include <string.h>
 
+#include <set>
+
 #include "cab_entries.h"
 #include "pe_fixture.h"
 #include "tool_test.h"
@@ -40,7 +42,9 @@ TEST_F(LayoutTest, SamplePackageHasEveryFieldAtItsOffset) {
                            "--no-dialog", "--no-open-folder", "--confirm-caption", "Setup",
                            "--confirm-prompt", "Install the sample?"});
     Bytes stub = ReadFile(stub_), cab = ReadFile(cab_);
-    ASSERT_EQ(127972 + cab.size(), package.size());
+    ASSERT_EQ((127972 + cab.size() + 7) / 8 * 8, package.size()) << "zero bytes up to a multiple of 8";
+    size_t cabinetEnd = 127972 + cab.size();
+    EXPECT_EQ(Bytes(package.size() - cabinetEnd, 0), Bytes(package.begin() + cabinetEnd, package.end()));
     EXPECT_TRUE(std::equal(stub.begin(), stub.end(), package.begin())) << "the image is copied unchanged";
     EXPECT_EQ(0, memcmp(&package[126976], "KELPIX3U", 8));
     ExpectField(package, 126976 + 8, 260, u"%temp%");
@@ -159,6 +163,29 @@ TEST_F(LayoutTest, TextLimitsCountUtf16Units) {
     EXPECT_FALSE(PathExists(refused));
 }
 
+// A signer pads the file to a multiple of 8 before its certificate table;
+// a package that is one already keeps its CRC valid when signed. The zero
+// bytes after the cabinet are covered by the CRC.
+TEST_F(LayoutTest, EveryPackageIsAMultipleOf8LongWithItsZerosUnderTheCrc) {
+    std::set<size_t> tails;
+    for (size_t length = 1; length <= 24; length++) {
+        SCOPED_TRACE("file of " + std::to_string(length) + " bytes");
+        std::string text("abcdefghijklmnopqrstuvwxyz", length);
+        cab_ = MakeCabinet("payload" + std::to_string(length) + ".cab", {{"a.txt", text}});
+        Bytes cab = ReadFile(cab_);
+        Bytes package = Build({"--crc"});
+        ASSERT_EQ(0u, package.size() % 8);
+        size_t cabinetEnd = 127972 + cab.size();
+        ASSERT_EQ(cabinetEnd + (8 - cabinetEnd % 8) % 8, package.size());
+        EXPECT_TRUE(std::equal(cab.begin(), cab.end(), package.begin() + 127972));
+        EXPECT_EQ(Bytes(package.size() - cabinetEnd, 0), Bytes(package.begin() + cabinetEnd, package.end()));
+        tails.insert(package.size() - cabinetEnd);
+        RunResult inspect = RunVuvpack({"inspect", Path("out.exe")});
+        EXPECT_NE(std::string::npos, inspect.out.find("crc: ok")) << inspect.out;
+    }
+    EXPECT_GT(tails.size(), 2u) << "the cabinets should need different padding";
+}
+
 TEST_F(LayoutTest, TextThatIsNotUtf8IsRefused) {
     RunResult run = RunVuvpack({"build", "--stub", stub_, "--cab", cab_, "-o", Path("out.exe"), "--command",
                                 "setup\xFF.exe"});
@@ -174,7 +201,7 @@ TEST_F(LayoutTest, CabinetNeverStraddlesASearchBlock) {
     WriteFile(stub_, MakePeEndingAt(kImageEnd));
     Bytes package = Build({"--crc"});
     Bytes cab = ReadFile(cab_);
-    ASSERT_EQ(4u * 32768 + cab.size(), package.size());
+    ASSERT_EQ((4u * 32768 + cab.size() + 7) / 8 * 8, package.size());
     EXPECT_EQ(Bytes(4, 0), Bytes(package.begin() + kImageEnd + 996, package.begin() + 4 * 32768));
     EXPECT_TRUE(std::equal(cab.begin(), cab.end(), package.begin() + 4 * 32768));
 

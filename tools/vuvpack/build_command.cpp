@@ -51,10 +51,11 @@ static const char kBuildHelp[] =
     "  --x64                   the command needs 64-bit Windows (ignored without\n"
     "                          --command)\n"
     "  --crc                   store the CRC-32 of every byte after the header; the\n"
-    "                          module checks it before extracting. Signing the package\n"
-    "                          afterwards (Authenticode appends a certificate after\n"
-    "                          the payload) makes that check fail: build packages that\n"
-    "                          you sign without --crc.\n"
+    "                          module checks it before extracting, up to the\n"
+    "                          certificate table when the package has been signed\n"
+    "\n"
+    "Every package is a multiple of 8 bytes long (zero bytes after the cabinet,\n"
+    "covered by the CRC), so that signing it adds no padding of its own.\n"
     "\n"
     "Exit status: 0 built, 1 failed (nothing written), 2 usage error.\n";
 
@@ -231,7 +232,8 @@ static bool WritePackage(const BuildOptions& options, const StubImage& image, Pa
                          const Payload& payload, std::string* error) {
     uint64_t headerEnd = image.bytes.size() + (uint64_t)kHeaderSize;
     std::vector<uint8_t> padding(PaddingBeforeCabinet(headerEnd), 0);
-    uint64_t packageSize = headerEnd + padding.size() + payload.size;
+    std::vector<uint8_t> tail(PaddingAfterCabinet(headerEnd + padding.size() + payload.size), 0);
+    uint64_t packageSize = headerEnd + padding.size() + payload.size + tail.size();
     if (packageSize > 0xFFFFFFFFull) {
         *error = options.output + ": the package would have " + std::to_string(packageSize) +
                  " bytes; the module reads packages below 4 GiB";
@@ -242,6 +244,7 @@ static bool WritePackage(const BuildOptions& options, const StubImage& image, Pa
         CrcStart(&run);
         CrcAdd(&run, padding.data(), padding.size());
         CrcAdd(&run, payload.data, payload.size);
+        CrcAdd(&run, tail.data(), tail.size());
         header->PackageCrc = CrcValue(run);
     }
     std::vector<uint8_t> prefix(image.bytes);
@@ -254,7 +257,8 @@ static bool WritePackage(const BuildOptions& options, const StubImage& image, Pa
     OutputFile output;
     if (!OpenOutput(options.output, &output, error)) return false;
     bool ok = WriteOutput(&output, prefix.data(), prefix.size() - sizeof kCabinetSignature, error) &&
-              WriteOutput(&output, payload.data, payload.size, error) && CommitOutput(&output, error);
+              WriteOutput(&output, payload.data, payload.size, error) &&
+              WriteOutput(&output, tail.data(), tail.size(), error) && CommitOutput(&output, error);
     if (!ok) DiscardOutput(&output);
     return ok;
 }

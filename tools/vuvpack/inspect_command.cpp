@@ -15,7 +15,10 @@ static const char kInspectHelp[] =
     "Describes PACKAGE as the module reads it: where its image ends, the package\n"
     "header there (text fields decoded), the offset of the first cabinet\n"
     "signature in the file, a summary of the cabinet (files, total size,\n"
-    "compression), and the CRC: none, ok, or mismatch with both values.\n"
+    "compression), the certificate table of a signed package (offset and size),\n"
+    "and the CRC: none, ok, or mismatch with both values. As in the module, the\n"
+    "CRC covers every byte after the header up to the certificate table, or to\n"
+    "the end of the file when there is none.\n"
     "A plain cabinet file is described as such.\n"
     "\n"
     "  --json   print the description as one JSON object\n"
@@ -23,13 +26,11 @@ static const char kInspectHelp[] =
     "Exit status: 0 the package is sound, 1 it is not (no header, CRC mismatch,\n"
     "no readable cabinet where the module looks) or can't be read, 2 usage error.\n";
 
-// Reads the file once: finds the first signature and folds the CRC over
-// everything from crcStart on (when crcStart is non-zero).
-static bool ScanPackageFile(FILE* file, uint64_t crcStart, Inspection* inspection) {
+// Reads the file once: finds the first signature and folds the bytes of
+// [crcStart, crcEnd) into *run (none when crcStart is 0).
+static bool ScanPackageFile(FILE* file, uint64_t crcStart, uint64_t crcEnd, CrcRun* run, Inspection* inspection) {
     const size_t kBlock = 1 << 20, kCarry = sizeof kCabinetSignature - 1;
     std::vector<uint8_t> buffer(kCarry + kBlock);
-    CrcRun run;
-    CrcStart(&run);
     uint64_t offset = 0;  // file offset of buffer[kCarry]
     size_t carried = 0;
     if (fseeko(file, 0, SEEK_SET) != 0) return false;
@@ -41,15 +42,13 @@ static bool ScanPackageFile(FILE* file, uint64_t crcStart, Inspection* inspectio
             int64_t found = FindCabinetSignature(from, carried + count);
             if (found >= 0) inspection->cabinetOffset = (int64_t)(offset - carried) + found;
         }
-        if (crcStart > 0 && offset + count > crcStart) {
-            size_t skip = offset >= crcStart ? 0 : (size_t)(crcStart - offset);
-            CrcAdd(&run, buffer.data() + kCarry + skip, count - skip);
-        }
+        uint64_t from = offset > crcStart ? offset : crcStart;
+        uint64_t until = offset + count < crcEnd ? offset + count : crcEnd;
+        if (crcStart > 0 && from < until) CrcAdd(run, buffer.data() + kCarry + (from - offset), (size_t)(until - from));
         carried = count < kCarry ? count : kCarry;
         memmove(buffer.data() + kCarry - carried, buffer.data() + kCarry + count - carried, carried);
         offset += count;
     }
-    inspection->crcComputed = CrcValue(run);
     return !ferror(file);
 }
 
@@ -62,6 +61,46 @@ static uint16_t ImageMachine(const uint8_t* probe, size_t count) {
     uint16_t machine;
     memcpy(&machine, probe + peOffset + 4, sizeof machine);
     return machine;
+}
+
+// The last bytes of the checked range, folded one at a time: a package
+// built unpadded and then signed has the signer's zero bytes there.
+struct CrcTail {
+    uint8_t bytes[kSignedAlignment - 1];
+    size_t count;
+    uint32_t values[kSignedAlignment];  // values[i]: the CRC without the range's last i bytes
+};
+
+static bool FoldTail(FILE* file, uint64_t tailStart, CrcRun* run, CrcTail* tail) {
+    if (tail->count > 0 && (fseeko(file, (off_t)tailStart, SEEK_SET) != 0 ||
+                            fread(tail->bytes, 1, tail->count, file) != tail->count))
+        return false;
+    tail->values[tail->count] = CrcValue(*run);
+    for (size_t i = 0; i < tail->count; i++) {
+        CrcAdd(run, tail->bytes + i, 1);
+        tail->values[tail->count - 1 - i] = CrcValue(*run);
+    }
+    return true;
+}
+
+// Zero bytes at the range's end without which the stored CRC matches.
+static uint32_t SignerPadding(const CrcTail& tail, uint32_t stored) {
+    for (size_t zeros = 1; zeros <= tail.count && tail.bytes[tail.count - zeros] == 0; zeros++) {
+        if (tail.values[zeros] == stored) return (uint32_t)zeros;
+    }
+    return 0;
+}
+
+// The table the module stops its CRC at, judged as the module judges it.
+static void ReadCertificateTable(FILE* file, const uint8_t* probe, size_t probeCount, Inspection* inspection) {
+    uint64_t headerEnd = inspection->imageEnd + (uint64_t)kHeaderSize;
+    CertificateTable table;
+    if (!CertificateTableFromBytes(probe, probeCount, headerEnd, inspection->fileSize, &table)) return;
+    uint8_t head[kCertificateEntryHead];
+    if (fseeko(file, table.offset, SEEK_SET) != 0 || fread(head, 1, sizeof head, file) != sizeof head) return;
+    if (!CertificateEntryValid(head, table.size)) return;
+    inspection->signedPackage = true;
+    inspection->certificateTable = table;
 }
 
 static void ReadHeader(FILE* file, Inspection* inspection) {
@@ -78,6 +117,7 @@ static void ReadHeader(FILE* file, Inspection* inspection) {
                     fread(&inspection->header, 1, kHeaderSize, file) == kHeaderSize;
         inspection->headerState = read && HeaderMagicValid(inspection->header) ? kValidHeader : kNoHeader;
     }
+    if (inspection->headerState == kValidHeader) ReadCertificateTable(file, probe, probeCount, inspection);
 }
 
 static void AddHeaderProblem(Inspection* inspection) {
@@ -120,6 +160,20 @@ static void AddCabinetProblems(const std::string& path, Inspection* inspection) 
     }
 }
 
+static void AddCrcProblem(Inspection* inspection) {
+    if (inspection->crcState != kCrcMismatch) return;
+    if (inspection->signerPadding == 0) {
+        inspection->problems.push_back("CRC mismatch: stored " + Hex32(inspection->header.PackageCrc) + ", computed " +
+                                       Hex32(inspection->crcComputed));
+        return;
+    }
+    inspection->problems.push_back(
+        "CRC mismatch: signing padded the package with " + std::to_string(inspection->signerPadding) +
+        " zero bytes before its certificate table, which the stored CRC does not cover (it matches without them) "
+        "but the module checks; build the package again with this vuvpack, whose packages need no padding, and "
+        "sign it again");
+}
+
 bool InspectPackage(const std::string& path, Inspection* inspection, std::string* error) {
     *inspection = Inspection();
     FILE* file = fopen(path.c_str(), "rb");
@@ -136,19 +190,27 @@ bool InspectPackage(const std::string& path, Inspection* inspection, std::string
     inspection->fileSize = (uint64_t)info.st_size;
     ReadHeader(file, inspection);
     bool withCrc = inspection->headerState == kValidHeader && inspection->header.PackageCrc != 0;
-    bool scanned = ScanPackageFile(file, withCrc ? inspection->imageEnd + (uint64_t)kHeaderSize : 0, inspection);
+    uint64_t crcStart = withCrc ? inspection->imageEnd + (uint64_t)kHeaderSize : 0;
+    uint64_t crcEnd = inspection->signedPackage ? inspection->certificateTable.offset : inspection->fileSize;
+    CrcTail tail = {};
+    uint64_t covered = withCrc ? crcEnd - crcStart : 0;
+    tail.count = covered < sizeof tail.bytes ? (size_t)covered : sizeof tail.bytes;
+    CrcRun run;
+    CrcStart(&run);
+    bool scanned = ScanPackageFile(file, crcStart, crcEnd - tail.count, &run, inspection) &&
+                   FoldTail(file, crcEnd - tail.count, &run, &tail);
     fclose(file);
     if (!scanned) {
         *error = "can't be read";
         return false;
     }
+    inspection->crcComputed = tail.values[0];
     if (withCrc) inspection->crcState = inspection->crcComputed == inspection->header.PackageCrc ? kCrcOk : kCrcMismatch;
+    if (inspection->crcState == kCrcMismatch && inspection->signedPackage)
+        inspection->signerPadding = SignerPadding(tail, inspection->header.PackageCrc);
     AddHeaderProblem(inspection);
     AddCabinetProblems(path, inspection);
-    if (inspection->crcState == kCrcMismatch) {
-        inspection->problems.push_back("CRC mismatch: stored " + Hex32(inspection->header.PackageCrc) + ", computed " +
-                                       Hex32(inspection->crcComputed));
-    }
+    AddCrcProblem(inspection);
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/package_header.h"
 #include "cabinet_summary.h"
+#include "check/certificate_table.h"
 
 enum HeaderState { kNoImage, kNothingAppended, kNoHeader, kValidHeader };
 enum CrcState { kCrcNone, kCrcOk, kCrcMismatch };
@@ -21,8 +22,11 @@ struct Inspection {
     int64_t cabinetOffset = -1;  // first signature in the file
     bool cabinetRead = false;
     CabinetSummary cabinet;
+    bool signedPackage = false;  // a certificate table the module stops its CRC at
+    CertificateTable certificateTable = {};
     CrcState crcState = kCrcNone;
-    uint32_t crcComputed = 0;
+    uint32_t crcComputed = 0;       // up to the certificate table, or the end of the file
+    uint32_t signerPadding = 0;     // zero bytes before the table that a CRC made without them explains
     std::vector<std::string> problems;  // empty when the package is sound
 };
 

@@ -120,6 +120,10 @@ std::string InspectionText(const std::string& path, const Inspection& inspection
     if (inspection.headerState == kValidHeader) out += HeaderText(inspection.header);
     out += "cabinet offset: " + std::to_string(inspection.cabinetOffset) + "\n";
     if (inspection.cabinetRead) out += "cabinet: " + CabinetLine(inspection.cabinet) + "\n";
+    if (inspection.signedPackage) {
+        out += "certificate table: offset " + std::to_string(inspection.certificateTable.offset) + ", " +
+               Counted(inspection.certificateTable.size, "byte") + " (not covered by the CRC)\n";
+    }
     out += "crc: " + std::string(CrcStateName(inspection.crcState));
     if (inspection.crcState == kCrcOk) out += " (" + Hex32(inspection.crcComputed) + ")";
     if (inspection.crcState == kCrcMismatch) {
@@ -160,6 +164,10 @@ std::string InspectionJson(const std::string& path, const Inspection& inspection
            (inspection.headerState == kValidHeader ? HeaderJson(inspection.header, inspection.imageEnd) : "null");
     out += ", \"cabinetOffset\": " + std::to_string(inspection.cabinetOffset);
     out += ", \"cabinet\": " + (inspection.cabinetRead ? CabinetJson(inspection.cabinet) : "null");
+    out += ", \"certificateTable\": ";
+    out += inspection.signedPackage ? "{\"offset\": " + std::to_string(inspection.certificateTable.offset) +
+                                          ", \"size\": " + std::to_string(inspection.certificateTable.size) + "}"
+                                    : "null";
     out += ", \"crc\": {\"status\": " + Quoted(CrcStateName(inspection.crcState));
     if (inspection.crcState != kCrcNone) {
         out += ", \"stored\": " + std::to_string(inspection.header.PackageCrc) + ", \"computed\": " +

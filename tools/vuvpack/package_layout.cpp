@@ -21,6 +21,10 @@ size_t PaddingBeforeCabinet(uint64_t cabinetStart) {
     return kSearchBlock - inBlock;
 }
 
+size_t PaddingAfterCabinet(uint64_t packageEnd) {
+    return (size_t)((kSignedAlignment - packageEnd % kSignedAlignment) % kSignedAlignment);
+}
+
 bool HeaderMagicValid(const PackageHeader& header) {
     return memcmp(header.magic, kHeaderMagic, 6) == 0 && header.magicLast == kHeaderMagic[7];
 }

@@ -26,6 +26,13 @@ int64_t FindCabinetSignature(const uint8_t* data, size_t count);
 // start so close to a block end that its signature straddles two blocks.
 size_t PaddingBeforeCabinet(uint64_t cabinetStart);
 
+// A signer pads the file to a multiple of 8 before it appends its
+// certificate table; a package that is one already keeps its CRC valid.
+enum { kSignedAlignment = 8 };
+
+// Zero bytes to put after a cabinet that ends at packageEnd.
+size_t PaddingAfterCabinet(uint64_t packageEnd);
+
 // Bytes 0-5 "KELPIX" and byte 7 "U"; byte 6 (the variant) is not tested.
 bool HeaderMagicValid(const PackageHeader& header);
 
