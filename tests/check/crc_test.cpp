@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <string>
@@ -30,14 +31,10 @@ static uint32_t ReferenceCrc(const std::vector<unsigned char>& bytes, size_t fro
     return ~crc;
 }
 
-static void AppendRandomBytes(std::vector<unsigned char>* bytes, size_t count, unsigned seed) {
-    std::mt19937 generator(seed);
-    for (size_t i = 0; i < count; i++) bytes->push_back((unsigned char)generator());
-}
-
 static std::vector<unsigned char> RandomBytes(size_t count, unsigned seed) {
-    std::vector<unsigned char> bytes;
-    AppendRandomBytes(&bytes, count, seed);
+    std::mt19937 generator(seed);
+    std::vector<unsigned char> bytes(count);
+    for (unsigned char& b : bytes) b = (unsigned char)generator();
     return bytes;
 }
 
@@ -115,19 +112,29 @@ TEST(Crc32, TheWideFoldGivesTheTablesResult) {
 // data appended behind the cabinet.
 struct PackageFile {
     std::vector<unsigned char> bytes;
+    size_t zeroTail = 0;  // zero bytes behind bytes, on disk only
     size_t headerOffset = 0;
     size_t cabinetOffset = 0;
     size_t appendedOffset = 0;
 
     size_t CoveredFrom() const { return headerOffset + kHeaderSize; }
+    size_t FileLength() const { return bytes.size() + zeroTail; }
 };
 
-// Built in one block of its final size: a 32-bit test process under
-// emulated Wine finds no room for a second copy of a 30 MB package.
+// Writes the package's bytes, then its zero tail by moving the file's end.
+static void WritePackage(const std::wstring& path, const PackageFile& package) {
+    WriteBytes(path, package.bytes);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LARGE_INTEGER end;
+    end.QuadPart = (LONGLONG)package.FileLength();
+    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+}
+
 static PackageFile MakePackage(size_t imageBytes, size_t cabinetBytes, size_t appendedBytes) {
     PackageFile package;
-    package.bytes.reserve(imageBytes + kHeaderSize + cabinetBytes + appendedBytes);
-    AppendRandomBytes(&package.bytes, imageBytes, 2);
+    package.bytes = RandomBytes(imageBytes, 2);
     package.bytes[0] = 'M';
     package.bytes[1] = 'Z';
     package.headerOffset = package.bytes.size();
@@ -137,10 +144,12 @@ static PackageFile MakePackage(size_t imageBytes, size_t cabinetBytes, size_t ap
     const unsigned char* headerBytes = (const unsigned char*)&header;
     package.bytes.insert(package.bytes.end(), headerBytes, headerBytes + kHeaderSize);
     package.cabinetOffset = package.bytes.size();
-    AppendRandomBytes(&package.bytes, cabinetBytes, 3);
-    if (cabinetBytes >= 4) memcpy(&package.bytes[package.cabinetOffset], "MSCF", 4);
+    std::vector<unsigned char> cabinet = RandomBytes(cabinetBytes, 3);
+    if (cabinet.size() >= 4) memcpy(cabinet.data(), "MSCF", 4);
+    package.bytes.insert(package.bytes.end(), cabinet.begin(), cabinet.end());
     package.appendedOffset = package.bytes.size();
-    AppendRandomBytes(&package.bytes, appendedBytes, 4);
+    std::vector<unsigned char> appended = RandomBytes(appendedBytes, 4);
+    package.bytes.insert(package.bytes.end(), appended.begin(), appended.end());
     return package;
 }
 
@@ -153,7 +162,7 @@ static DWORD CheckFile(const std::wstring& path, const PackageFile& package, DWO
     LARGE_INTEGER at;
     at.QuadPart = (LONGLONG)package.CoveredFrom();
     SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
-    DWORD result = CheckPackageCrc(file, GetModuleHandleW(nullptr), expected, (LONG)package.bytes.size() + kHeaderSize,
+    DWORD result = CheckPackageCrc(file, GetModuleHandleW(nullptr), expected, (LONG)package.FileLength() + kHeaderSize,
                                    (LONG)package.headerOffset, path.c_str());
     LARGE_INTEGER zero = {}, position = {};
     SetFilePointerEx(file, zero, &position, FILE_CURRENT);
@@ -298,13 +307,17 @@ TEST(CheckPackageCrc, PostsTheProgressStepsThatShowAndClosesItsWindow) {
         SCOPED_TRACE(cabinetBytes);
         postedPositions.clear();
         sentRanges.clear();
-        PackageFile package = MakePackage(image, cabinetBytes, 0);
-        WriteBytes(temp / L"package.exe", package.bytes);
+        // Beyond 1 MB the cabinet is zeros on disk only: a 32-bit test
+        // process under emulated Wine has no room for 30 MB of it.
+        size_t inMemory = std::min(cabinetBytes, (size_t)1000000);
+        PackageFile package = MakePackage(image, inMemory, 0);
+        package.zeroTail = cabinetBytes - inMemory;
+        WritePackage(temp / L"package.exe", package);
 
         CheckFile(temp / L"package.exe", package, 0);
 
         // End value = file size + 996, header offset = image size.
-        LPARAM range = (LPARAM)(package.bytes.size() + kHeaderSize - image) / 102400;
+        LPARAM range = (LPARAM)(package.FileLength() + kHeaderSize - image) / 102400;
         ASSERT_EQ(1u, sentRanges.size());
         EXPECT_EQ(range, sentRanges[0]);
         std::vector<WPARAM> expected;

@@ -8,6 +8,7 @@
 
 #include "answer_box.h"
 #include "app/state.h"
+#include "gui_driver.h"
 #include "import_patch.h"
 #include "launch/launcher.h"
 #include "launch_fixture.h"
@@ -248,9 +249,12 @@ TEST_F(Launch, ATextFileOpensThroughTheShell) {
         if (!editor) Sleep(100);
     }
     ASSERT_NE(nullptr, editor);
+    // The editor's window exists before it has loaded the file and named it.
     WCHAR caption[256] = L"";
-    GetWindowTextW(editor, caption, ARRAYSIZE(caption));
-    EXPECT_NE(nullptr, wcsstr(caption, L"readme")) << Narrow(caption);
+    EXPECT_TRUE(WaitUntil([&] {
+        GetWindowTextW(editor, caption, ARRAYSIZE(caption));
+        return wcsstr(caption, L"readme") != nullptr;
+    })) << Narrow(caption);
     DWORD editorProcess = 0;
     GetWindowThreadProcessId(editor, &editorProcess);
     PostMessageW(editor, WM_CLOSE, 0, 0);

@@ -57,8 +57,17 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
             last.uncompressed = 0;  // the block ends in the next cabinet
         }
     }
+    // Large cabinets must fit a 32-bit test process under emulated Wine,
+    // whose heap ends near 128 MB: the streams go before the output grows,
+    // and the output is made in one block.
+    size_t outBytes = 65536 + contents.headerReserve + contents.files.size() * 300;
+    for (int f = 0; f < contents.folders; f++) {
+        outBytes += streams[f].size() + blocks[f].size() * (8 + contents.dataReserve);
+    }
+    std::vector<std::string>().swap(streams);
 
     std::vector<unsigned char> out;
+    out.reserve(outBytes);
     bool reserves = contents.headerReserve || contents.folderReserve || contents.dataReserve;
     uint16_t flags = (contents.nextCabinet.empty() ? 0 : 0x0002) | (reserves ? 0x0004 : 0);
     out.insert(out.end(), {'M', 'S', 'C', 'F'});
