@@ -94,8 +94,10 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
     G.ExpectedFileSize = entry->cb;
     // After a cancel no existing file is asked about.
     if (G.AbortCode) return -1;
-    BOOL exists = SearchPathW(nullptr, G.CurrentOutputPath, nullptr, 0, nullptr, nullptr) != 0;
-    if (exists) {
+    DWORD existing = GetFileAttributesW(G.CurrentOutputPath);
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        // A folder can't be replaced: as when the output can't be opened.
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) return -1;
         OverwriteDecision decision = DecideOverwrite(entry);
         if (decision == Cancel) {
             G.CurrentEntryState = 0;
