@@ -16,7 +16,6 @@ namespace {
 struct PrivateFolderCase {
     const char* name;
     bool typeFolder;        // type the test's folder "typed" into the dialog
-    bool browse;            // and confirm it in the folder browser
     bool userFileInTyped;   // it already holds readme.txt
     std::vector<std::wstring> typedAfter;  // what "typed" holds afterwards
 };
@@ -25,23 +24,13 @@ void PrintTo(const PrivateFolderCase& row, std::ostream* out) { *out << row.name
 
 class PrivateFolderRun : public ::testing::TestWithParam<PrivateFolderCase> {
 protected:
-    void SetUp() override {
-        RemoveTree(privateFolder_);
-        ASSERT_TRUE(CreateDirectoryW(quiet_.c_str(), nullptr));
-    }
-    void TearDown() override {
-        RemoveTree(privateFolder_);
-        RemoveTree(quiet_);
-    }
+    void SetUp() override { RemoveTree(privateFolder_); }
+    void TearDown() override { RemoveTree(privateFolder_); }
 
     TempFolder folder_;
     std::wstring package_ = folder_ / L"private.exe";
     std::wstring record_ = folder_ / L"setup-record.txt";
-    // Outside the temporary folder, where other tests change folders: the
-    // folder browser walks its tree item by item, and a change on the way
-    // stops the walk short of the target.
-    std::wstring quiet_ = L"C:\\vuvprivate-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    std::wstring typed_ = quiet_ + L"typed\\";
+    std::wstring typed_ = folder_ / L"typed\\";
     std::wstring privateFolder_ = PrivateFolder(L"private.exe");
 };
 
@@ -65,21 +54,6 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     ASSERT_TRUE(dialog);
     EXPECT_EQ(WithoutTrailingBackslash(privateFolder_), ControlText(dialog, IDC_FOLDER_EDIT));
     if (row.typeFolder) ASSERT_TRUE(SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, typed_.c_str()));
-    if (row.browse) {
-        ASSERT_TRUE(ClickButton(dialog, IDC_BROWSE));
-        WindowQuery query;
-        query.className = L"#32770";
-        query.owner = dialog;
-        HWND browser = WaitForWindow(query);
-        ASSERT_TRUE(browser);
-        // Answered once the browser has walked to the typed folder.
-        SendMessageW(browser, WM_NULL, 0, 0);
-        ASSERT_TRUE(ClickButton(browser, IDOK));
-        ASSERT_TRUE(WaitForWindowGone(browser));
-        // The shell's path, without the backslash that was typed.
-        EXPECT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_FOLDER_EDIT) == WithoutTrailingBackslash(typed_); }))
-            << Narrow(ControlText(dialog, IDC_FOLDER_EDIT));
-    }
     // The first OK only closes the completion popup that a typed folder
     // with a subfolder opens.
     for (int press = 0; press < 2 && IsWindow(dialog); press++) ClickButton(dialog, IDOK);
@@ -98,10 +72,9 @@ const std::vector<std::wstring> kExtractedFolders = {L"data\\", L"docs\\", L"doc
 
 INSTANTIATE_TEST_SUITE_P(
     Destinations, PrivateFolderRun,
-    ::testing::Values(PrivateFolderCase{"ConfirmedUnchanged", false, false, false, {L"empty\\"}},
-                      PrivateFolderCase{"TypedFolderWithAnEmptySubfolder", true, false, false, kExtractedFolders},
-                      PrivateFolderCase{"BrowsedToFolderWithAnEmptySubfolder", true, true, false, kExtractedFolders},
-                      PrivateFolderCase{"TypedFolderWithTheUsersFile", true, false, true,
+    ::testing::Values(PrivateFolderCase{"ConfirmedUnchanged", false, false, {L"empty\\"}},
+                      PrivateFolderCase{"TypedFolderWithAnEmptySubfolder", true, false, kExtractedFolders},
+                      PrivateFolderCase{"TypedFolderWithTheUsersFile", true, true,
                                         {L"data\\", L"docs\\", L"docs\\deep\\", L"empty\\", L"readme.txt"}}),
     [](const ::testing::TestParamInfo<PrivateFolderCase>& info) { return info.param.name; });
 
