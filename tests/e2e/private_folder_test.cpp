@@ -53,10 +53,14 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     HWND dialog = run.WaitFor(English.destination);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(WithoutTrailingBackslash(privateFolder_), ControlText(dialog, IDC_FOLDER_EDIT));
-    if (row.typeFolder) ASSERT_TRUE(SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, typed_.c_str()));
-    // The first OK only closes the completion popup that a typed folder
-    // with a subfolder opens.
-    for (int press = 0; press < 2 && IsWindow(dialog); press++) ClickButton(dialog, IDOK);
+    if (row.typeFolder) {
+        ASSERT_TRUE(SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, typed_.c_str()));
+        // The typed folder's subfolder opened the completion popup, which
+        // the first OK only closes.
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(dialog));
     EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
 
     SetupRecord setup = ReadSetupRecord(record_);
