@@ -240,7 +240,14 @@ void RunExtraction(WCHAR* archivePath) {
     TrimTrailingBlanks(fileName);
     lstrcpynW(G.archiveBaseName, fileName, MAX_PATH);
 
+    // The private folder as this run set it up: only that one loses its
+    // empty folders after the run, never one the user chose instead.
+    WCHAR privateFolder[kDestinationChars];
+    lstrcpynW(privateFolder, settings.destination, kDestinationChars);
+    SlashesToBackslashes(privateFolder);
+    AddTrailingBackslash(privateFolder, kDestinationChars);
     if (ChooseDestination()) {
+        if (lstrcmpiW(privateFolder, settings.destination)) G.PrivateTempFolder = FALSE;
         // From here the list holds the extracted files only: no completion
         // candidate may be taken for one and deleted.
         StringListClear(&G.PathList);

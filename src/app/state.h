@@ -66,7 +66,7 @@ struct GlobalState {
     BOOL archivePathRefused;          // parser: the path or the line was too long
     WCHAR archiveFolder[MAX_PATH];    // driver: folder of ArchivePath, with backslash
     WCHAR archiveBaseName[MAX_PATH];  // driver: file name without extension
-    BOOL PrivateTempFolder;           // driver: destination is ~<program> in %temp%
+    BOOL PrivateTempFolder;           // driver: destination is this run's ~<program> in %temp%
 
     LONG CabinetOffset;  // LocateCabinet; next-cabinet notification sets 0
 
@@ -83,6 +83,8 @@ struct GlobalState {
     int ArchiveHandles[2];       // archive descriptors translated by CabinetOffset
     DWORD BytesReadTotal;        // bytes read by the decoder, never reset
     WCHAR CurrentOutputPath[MAX_PATH];
+    WCHAR ReplacementPath[MAX_PATH];  // hidden temporary file that replaces an existing one once whole
+    const WCHAR* OutputFile;          // the file being written: CurrentOutputPath or ReplacementPath
     int CurrentEntryState;   // -1 checking/failed, 0 skipped, 1 to write, else fd
     DWORD ExpectedFileSize;  // size announced for the current entry
     BOOL NewerOnly;          // overwrite dialog's Newer button
@@ -93,7 +95,7 @@ struct GlobalState {
     WCHAR KnownOutputFolder[MAX_PATH];  // last output folder found or created this run
     Throttle ProgressThrottle;          // progress messages to ProgressWindow
     Throttle NameThrottle;              // file name in control 1006
-    WCHAR UnshownName[MAX_PATH];        // the current file's name, while no dialog shows it yet
+    WCHAR UnshownName[MAX_PATH];        // the newest name, until a progress report shows it
     WCHAR WideName[1040];               // AnsiToWide result, valid until the next call
     WCHAR SystemErrorText[kLongTextChars];  // ShowSystemError result
 

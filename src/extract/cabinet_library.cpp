@@ -1,21 +1,11 @@
 #include "cabinet_library.h"
 
 #include "app/state.h"
-
-// Never by bare name: a cabinet.dll planted beside a downloaded package
-// must not be the one that runs.
-static HMODULE LoadCabinetLibrary(void) {
-    char path[MAX_PATH];
-    static const char kName[] = "\\cabinet.dll";
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + sizeof(kName) > MAX_PATH) return nullptr;
-    lstrcatA(path, kName);
-    return LoadLibraryA(path);
-}
+#include "app/system_library.h"
 
 HFDI CabCreate(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read, PFNWRITE write, PFNCLOSE close,
                PFNSEEK seek, int cpuType, PERF erf) {
-    if (!G.CabinetModule) G.CabinetModule = LoadCabinetLibrary();
+    if (!G.CabinetModule) G.CabinetModule = LoadSystemLibrary("\\cabinet.dll");
     if (!G.CabinetModule) {
         // The extraction ends on a reported error.
         G.AbortCode = -1;

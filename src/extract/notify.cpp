@@ -9,6 +9,7 @@
 #include "decoder.h"
 #include "names.h"
 #include "output_path.h"
+#include "replacement.h"
 #include "throttle.h"
 #include "ui/overwrite_dialog.h"
 #include "ui/progress_dialog.h"
@@ -60,16 +61,17 @@ static OverwriteDecision DecideOverwrite(const FDINOTIFICATION* entry) {
     return answer ? Replace : Skip;
 }
 
-// A name that comes before the dialog is kept for it: the first file may be
-// a large one, still being written when the dialog appears.
+// A name that comes before the dialog, or too soon after the last one
+// shown, is kept for the next progress report: the file it names may be a
+// large one, still being written long after.
 static void ShowCurrentName(const WCHAR* name) {
     HWND dialog = G.ProgressWindow;
-    if (!dialog) {
-        lstrcpynW(G.UnshownName, name, MAX_PATH);
+    if (dialog && DisplayDue(&G.NameThrottle)) {
+        G.UnshownName[0] = 0;
+        SetDlgItemTextW(dialog, IDC_CURRENT_FILE, name);
         return;
     }
-    G.UnshownName[0] = 0;
-    if (DisplayDue(&G.NameThrottle)) SetDlgItemTextW(dialog, IDC_CURRENT_FILE, name);
+    lstrcpynW(G.UnshownName, name, MAX_PATH);
 }
 
 static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
@@ -90,7 +92,12 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
     if (G.CurrentEntryState != 1) return G.CurrentEntryState;
 
     G.ExpectedFileSize = entry->cb;
-    if (SearchPathW(nullptr, G.CurrentOutputPath, nullptr, 0, nullptr, nullptr)) {
+    // After a cancel no existing file is asked about.
+    if (G.AbortCode) return -1;
+    DWORD existing = GetFileAttributesW(G.CurrentOutputPath);
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        // A folder can't be replaced: as when the output can't be opened.
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) return -1;
         OverwriteDecision decision = DecideOverwrite(entry);
         if (decision == Cancel) {
             G.CurrentEntryState = 0;
@@ -98,15 +105,21 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
             return -1;
         }
         if (decision == Skip) return G.CurrentEntryState = 0;
-        SetFileAttributesW(G.CurrentOutputPath, FILE_ATTRIBUTE_NORMAL);
+        G.OutputFile = G.ReplacementPath;
+        G.CurrentEntryState = CreateReplacement(G.CurrentOutputPath, G.ReplacementPath);
+        if (G.CurrentEntryState == -1) {
+            G.AbortCode = -1;
+            ShowStringBox(ProgressOwner(), IDS_CANNOT_CREATE_FILE, MB_ICONERROR);
+            return -1;
+        }
+    } else {
+        // Only a file the user did not have may be deleted after the run.
+        if (G.RunSettings.DeleteAfterRun && G.RunSettings.command[0]) StringListAdd(&G.PathList, G.CurrentOutputPath);
+        G.OutputFile = G.CurrentOutputPath;
+        G.RedirectOpenToArchive = FALSE;
+        G.CurrentEntryState = (int)DecoderOpen((char*)G.CurrentOutputPath, kOutputOpenFlags, kOutputPermission);
+        G.RedirectOpenToArchive = TRUE;
     }
-    if (G.AbortCode) return -1;
-
-    if (G.RunSettings.DeleteAfterRun && G.RunSettings.command[0]) StringListAdd(&G.PathList, G.CurrentOutputPath);
-
-    G.RedirectOpenToArchive = FALSE;
-    G.CurrentEntryState = (int)DecoderOpen((char*)G.CurrentOutputPath, kOutputOpenFlags, kOutputPermission);
-    G.RedirectOpenToArchive = TRUE;
     if (G.CurrentEntryState != -1) {
         G.OutputDescriptor = G.CurrentEntryState;
         G.OutputUnfinished = TRUE;
@@ -133,21 +146,27 @@ static void ApplyStoredDetails(int descriptor, const FDINOTIFICATION* entry) {
 static INT_PTR CloseFileEntry(const FDINOTIFICATION* entry) {
     if (G.CurrentEntryState == 0) return TRUE;
     int descriptor = (int)entry->hf;
-    // Created empty and written in sequence: the position is the size written.
-    BOOL complete = _telli64(descriptor) == (__int64)G.ExpectedFileSize;
+    BOOL replacing = G.OutputFile != G.CurrentOutputPath;
+    // Created empty and written in sequence: the position is the size
+    // written. After a cancel an old file stays, even behind a whole entry.
+    BOOL complete = _telli64(descriptor) == (__int64)G.ExpectedFileSize && !(replacing && G.AbortCode);
     if (complete) ApplyStoredDetails(descriptor, entry);
     DecoderClose(descriptor);
     G.OutputUnfinished = FALSE;
     if (!complete) {
-        DeleteFileW(G.CurrentOutputPath);
+        DeleteFileW(G.OutputFile);
         G.RunIncomplete = TRUE;
+    } else if (replacing && !CommitReplacement(G.ReplacementPath, G.CurrentOutputPath)) {
+        G.AbortCode = -1;
+        ShowStringBox(ProgressOwner(), IDS_CANNOT_CREATE_FILE, MB_ICONERROR);
     }
     return TRUE;
 }
 
 // A package holds one cabinet: a request for the next one is refused
-// rather than answered by reading the archive again as its own sequel.
-static INT_PTR RefuseNextCabinet(void) {
+// rather than answered by reading the archive again as its own sequel, and
+// a file continued from an earlier one means the set is incomplete.
+static INT_PTR RefuseCabinetSet(void) {
     if (G.AbortCode) return -1;
     G.AbortCode = -1;
     ShowStringBox(ProgressOwner(), IDS_UNSUPPORTED_FORMAT, MB_ICONERROR);
@@ -160,8 +179,9 @@ INT_PTR DIAMONDAPI FileNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notific
         return CopyFileEntry(notification);
     case fdintCLOSE_FILE_INFO:
         return CloseFileEntry(notification);
+    case fdintPARTIAL_FILE:
     case fdintNEXT_CABINET:
-        return RefuseNextCabinet();
+        return RefuseCabinetSet();
     default:
         return 0;
     }
@@ -170,6 +190,6 @@ INT_PTR DIAMONDAPI FileNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notific
 void DiscardUnfinishedOutput(void) {
     if (G.OutputDescriptor != -1) DecoderClose(G.OutputDescriptor);
     if (!G.OutputUnfinished) return;
-    DeleteFileW(G.CurrentOutputPath);
+    DeleteFileW(G.OutputFile);
     G.OutputUnfinished = FALSE;
 }

@@ -10,5 +10,6 @@ INT_PTR DIAMONDAPI FileNotify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION notific
 
 // After the library has returned: an output file that was opened but not
 // finished (a failed write, a cancel, a damaged cabinet) is closed and
-// deleted, so no partial file keeps the name of a complete one.
+// deleted, so no partial file keeps the name of a complete one; an existing
+// file that it was to replace stays as it was.
 void DiscardUnfinishedOutput(void);

@@ -30,7 +30,7 @@ static void ToLibraryName(const WCHAR* text, char* out) {
 static LONG WINAPI LibraryFault(EXCEPTION_POINTERS* exception) {
     if (G.OutputUnfinished) {
         CloseHandle((HANDLE)_get_osfhandle(G.OutputDescriptor));
-        DeleteFileW(G.CurrentOutputPath);
+        DeleteFileW(G.OutputFile);
         G.OutputUnfinished = FALSE;
     }
     if (G.OuterFaultFilter) return G.OuterFaultFilter(exception);

@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include "app/string_list.h"
+#include "app/system_library.h"
 
 // One enumeration result at a time; an entry that needs more ends the
 // enumeration (ERROR_MORE_DATA), as any other nonzero answer does.
@@ -11,7 +12,7 @@ enum { kEnumBufferBytes = 2048 };
 static BOOL BindNetworkFunctions(void) {
     NetworkFunctions* net = &G.Network;
     if (net->closeEnum) return TRUE;
-    if (!net->library) net->library = LoadLibraryExW(L"mpr.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!net->library) net->library = LoadSystemLibrary("\\mpr.dll");
     if (!net->library) return FALSE;
     net->openEnum = (NetworkFunctions::OpenEnumFn)(void*)GetProcAddress(net->library, "WNetOpenEnumW");
     net->enumResource = (NetworkFunctions::EnumResourceFn)(void*)GetProcAddress(net->library, "WNetEnumResourceW");

@@ -116,4 +116,51 @@ TEST(ProgressCancel, StopsTheRunWithoutTheCommand) {
     EXPECT_FALSE(FileExists(record)) << "the command ran after a cancel";
 }
 
+// A cabinet cut short in the data of its only entry, keep.txt, which the
+// folder already holds: string 24, and keep.txt is still the user's file.
+TEST(ReplacementRun, DamagedCabinetLeavesTheOldFileByteForByte) {
+    TempFolder folder;
+    std::wstring destination = folder / L"folder\\";
+    ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
+    WriteBytes(destination + L"keep.txt", std::string("OLD-CONTENT"));
+    CabContents contents;
+    contents.files = {{"keep.txt", PatternBytes(100000, 7)}};
+    std::vector<unsigned char> cabinet = BuildCabinet(contents);
+    // Two whole blocks and half of the third; the header says so too.
+    cabinet.resize(cabinet.size() - 50000);
+    uint32_t size = (uint32_t)cabinet.size();
+    for (int i = 0; i < 4; i++) cabinet[8 + i] = (unsigned char)(size >> (8 * i));
+    std::wstring archive = folder / L"cut.cab";
+    WriteBytes(archive, cabinet);
+
+    ModuleRun run;
+    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"),
+                          L"/H /O /N " + Quoted(archive) + L" " + Quoted(WithoutTrailingBackslash(destination))));
+    EXPECT_EQ(L"The archive is damaged or could not be extracted completely.", run.Answer(L"VUV-UZU", IDOK));
+    EXPECT_EQ(ArchiveFound, run.WaitForEnd());
+    EXPECT_EQ("OLD-CONTENT", Text(ReadBytes(destination + L"keep.txt")));
+    EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListTree(destination));
+}
+
+// The second part of a cabinet set: string 13, and its command never runs.
+TEST(CabinetSetRun, FileContinuedFromAnEarlierCabinetShowsString13AndRunsNoCommand) {
+    TempFolder folder;
+    std::wstring destination = folder / L"out";
+    std::wstring record = folder / L"setup-record.txt";
+    PrepareSetup(record, L"");
+    std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
+    ASSERT_FALSE(setup.empty());
+    CabContents contents;
+    contents.previousCabinet = "part1.cab";
+    contents.files = {{"rest.bin", PatternBytes(3000, 5)}, {"setup.exe", std::string(setup.begin(), setup.end())}};
+    std::wstring archive = folder / L"part2.cab";
+    WriteBytes(archive, BuildCabinet(contents));
+
+    ModuleRun run;
+    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /H /O " + Quoted(archive) + L" " + Quoted(destination)));
+    EXPECT_EQ(L"not supported archive format.", run.Answer(L"VUV-UZU", IDOK));
+    EXPECT_EQ(ArchiveFound, run.WaitForEnd());
+    EXPECT_FALSE(FileExists(record)) << "the command ran from an incomplete set";
+}
+
 }  // namespace

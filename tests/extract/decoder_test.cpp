@@ -246,11 +246,4 @@ TEST_F(DecoderProgress, ReadsBeforeTheDialogCountAndItsFirstReportCatchesUp) {
     DecoderClose(descriptor);
 }
 
-TEST(DecoderMemory, AllocatesAndFrees) {
-    void* block = DecoderAlloc(65536);
-    ASSERT_TRUE(block);
-    memset(block, 0xAB, 65536);
-    DecoderFree(block);
-}
-
 }  // namespace

@@ -18,6 +18,7 @@
 #include "answer_box.h"
 #include "cab_writer.h"
 #include "engine_run.h"
+#include "extract/decoder.h"
 #include "extract/names.h"
 #include "extract/notify.h"
 #include "extract/output_path.h"
@@ -214,6 +215,146 @@ TEST_F(EngineWindows, ContinuationCabinetIsRefusedWithString13) {
     EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"not supported archive format.", G.ProgressWindow}));
     EXPECT_EQ(-1, G.AbortCode);
     EXPECT_EQ((std::vector<std::wstring>{L"whole.txt"}), ListTree(destination));
+}
+
+// The second part of a set: its first file began in an earlier cabinet.
+TEST_F(EngineWindows, FileContinuedFromAnEarlierCabinetIsRefusedWithString13) {
+    CabContents contents;
+    contents.previousCabinet = "first.cab";
+    contents.files = {{"rest.txt", Filler(50, 'r')}, {"whole.txt", Filler(50, 'w')}};
+    BoxAnswerer boxes;
+    EXPECT_EQ(-1, RunPhase(contents));
+    EXPECT_TRUE(OneBox(boxes.Stop(), {L"VUV-UZU", L"not supported archive format.", G.ProgressWindow}));
+    EXPECT_EQ(-1, G.AbortCode);
+    EXPECT_TRUE(ListTree(destination).empty());
+}
+
+// An existing f3.bin (read-only and hidden) that the run was to replace
+// when it failed: the old file stays byte for byte with its attributes,
+// and no temporary file is left.
+struct ReplacementFailure {
+    const char* name;
+    int failAt;         // the low-level write that fails
+    int holdAt;         // the write held while the user cancels
+    bool lockOldFile;   // held open without sharing: the final move fails
+    const wchar_t* box;  // string 11, or none
+    LONG abortCode;
+};
+
+void PrintTo(const ReplacementFailure& row, std::ostream* out) { *out << row.name; }
+
+class EngineReplacementFailure : public EngineWindows, public ::testing::WithParamInterface<ReplacementFailure> {};
+
+TEST_P(EngineReplacementFailure, KeepsTheOldFileByteForByte) {
+    const ReplacementFailure& row = GetParam();
+    std::wstring old = destination + L"f3.bin";
+    WriteBytes(old, std::string("OLD-CONTENT"));
+    ASSERT_TRUE(SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    G.RunSettings.OverwriteAll = 1;
+    seam.failAt = row.failAt;
+    seam.holdAt = row.holdAt;
+    HANDLE holder = row.lockOldFile ? CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                    : INVALID_HANDLE_VALUE;
+    ASSERT_EQ(row.lockOldFile, holder != INVALID_HANDLE_VALUE);
+    std::thread user;
+    if (row.holdAt)
+        user = std::thread([] {
+            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(seam.held, 10000));
+            ASSERT_TRUE(WaitUntil(DialogShown));
+            EXPECT_TRUE(ClickButton(G.ProgressWindow, IDCANCEL));
+            EXPECT_TRUE(WaitUntil([] { return G.AbortCode == 100; }));
+            SetEvent(seam.release);
+        });
+    BoxAnswerer boxes;
+    EXPECT_EQ(-1, RunPhase(FiveFiles()));
+    if (user.joinable()) user.join();
+    std::vector<SeenBox> seen = boxes.Stop();
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+
+    if (row.box)
+        EXPECT_TRUE(OneBox(seen, {L"VUV-UZU", row.box, G.ProgressWindow}));
+    else
+        EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(row.abortCode, G.AbortCode);
+    EXPECT_EQ("OLD-CONTENT", Text(ReadBytes(old)));
+    EXPECT_EQ(0x03u, GetFileAttributesW(old.c_str()) & 0x07);
+    EXPECT_EQ((std::vector<std::wstring>{L"f1.txt", L"f2.txt", L"f3.bin"}), ListTree(destination));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, EngineReplacementFailure,
+    ::testing::Values(ReplacementFailure{"WriteFails", 4, 0, false, L"Cannot create a file.", -1},
+                      ReplacementFailure{"CancelDuringTheWrite", 0, 4, false, nullptr, 100},
+                      ReplacementFailure{"OldFileLocked", 0, 0, true, L"Cannot create a file.", -1}),
+    [](const ::testing::TestParamInfo<ReplacementFailure>& info) { return info.param.name; });
+
+// The temporary name has a fixed length: where it does not fit beside the
+// old file, string 11, and the old file is never written in place.
+TEST_F(EngineWindows, ReplacementWithoutRoomForItsTemporaryNameShowsString11) {
+    G.RunSettings.OverwriteAll = 1;
+    G.RedirectOpenToArchive = TRUE;
+    for (size_t folderLength : {MAX_PATH - 9, MAX_PATH - 8}) {
+        std::wstring folder = destination + std::wstring(folderLength - destination.size() - 1, L'x') + L"\\";
+        ASSERT_EQ(folderLength, folder.size());
+        ASSERT_TRUE(CreateFolderPath(folder.c_str()));
+        WriteBytes(folder + L"a", std::string("OLD-CONTENT"));
+        lstrcpyW(G.RunSettings.destination, folder.c_str());
+        G.AbortCode = 0;
+        BoxAnswerer boxes;
+        FDINOTIFICATION entry = {};
+        entry.psz1 = (char*)"a";
+        entry.cb = 3;
+        INT_PTR descriptor = FileNotify(fdintCOPY_FILE, &entry);
+        std::vector<SeenBox> seen = boxes.Stop();
+        if (folderLength == MAX_PATH - 9) {
+            // The longest folder that still takes it.
+            EXPECT_GT(descriptor, 0);
+            EXPECT_TRUE(seen.empty());
+            if (descriptor > 0) DecoderClose(descriptor);
+            DiscardUnfinishedOutput();
+        } else {
+            EXPECT_EQ(-1, descriptor);
+            EXPECT_TRUE(OneBox(seen, {L"VUV-UZU", L"Cannot create a file.", nullptr}));
+            EXPECT_EQ(-1, G.AbortCode);
+        }
+        EXPECT_EQ("OLD-CONTENT", Text(ReadBytes(folder + L"a")));
+        EXPECT_EQ(std::vector<std::wstring>{L"a"}, ListTree(folder));
+    }
+}
+
+// A cancel that came before the next existing file: no question, and the
+// file is not touched.
+TEST_F(EngineWindows, NoQuestionAfterACancel) {
+    std::wstring existing = destination + L"e.txt";
+    WriteBytes(existing, std::string("old"));
+    ASSERT_TRUE(SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_READONLY));
+    lstrcpyW(G.RunSettings.destination, destination.c_str());
+    G.RedirectOpenToArchive = TRUE;
+    G.AbortCode = 100;
+    std::atomic<bool> done{false};
+    std::atomic<int> questions{0};
+    std::thread user([&] {
+        WindowQuery query;
+        query.title = L"Confirm File Replace";
+        query.processId = GetCurrentProcessId();
+        while (!done) {
+            if (HWND prompt = FindTopWindow(query)) {
+                questions++;
+                ClickButton(prompt, IDC_OVERWRITE_CANCEL);
+                WaitForWindowGone(prompt);
+            }
+            Sleep(20);
+        }
+    });
+    FDINOTIFICATION entry = {};
+    entry.psz1 = (char*)"e.txt";
+    entry.cb = 3;
+    EXPECT_EQ(-1, FileNotify(fdintCOPY_FILE, &entry));
+    done = true;
+    user.join();
+    EXPECT_EQ(0, questions);
+    EXPECT_EQ(0x01u, GetFileAttributesW(existing.c_str()) & 0x07);
+    EXPECT_EQ("old", Text(ReadBytes(existing)));
 }
 
 TEST_F(EngineWindows, InvalidFileNameEndsTheExtraction) {

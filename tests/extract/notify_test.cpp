@@ -2,6 +2,7 @@
 // with real output files: the cases that need no dialog.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <string>
@@ -17,6 +18,8 @@
 namespace {
 
 const USHORT kDate = 0x5867, kTime = 0x70AF;  // 7 March 2024, 14:05:30
+
+std::string Text(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 class Notify : public ::testing::Test {
 protected:
@@ -135,20 +138,72 @@ TEST_F(Notify, RecordsWrittenFilesOnlyWithACommandToDeleteAfter) {
     ASSERT_EQ(1, StringListCount(&G.PathList));
     EXPECT_EQ(temp / L"b.txt", StringListFirst(&G.PathList));
 
+    // A file the user had is replaced but never listed for deletion.
+    WriteBytes(temp / L"had.txt", std::string("the user's"));
+    G.RunSettings.OverwriteAll = 1;
+    Extract("had.txt", "h");
+    EXPECT_EQ(1, StringListCount(&G.PathList));
+
     G.RunSettings.DeleteAfterRun = 0;
     Extract("c.txt", "c");
     EXPECT_EQ(1, StringListCount(&G.PathList));
 }
 
-TEST_F(Notify, OverwriteAllReplacesAReadOnlyFile) {
+// The entry goes to a hidden file beside the old one, which keeps its
+// contents and attributes until the entry is whole.
+TEST_F(Notify, OverwriteAllReplacesAReadOnlyFileOnlyOnceTheEntryIsWhole) {
     std::wstring path = temp / L"ro.txt";
     WriteBytes(path, std::string("old contents"));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     G.RunSettings.OverwriteAll = 1;
-    Extract("ro.txt", "new", 0x21);
-    EXPECT_EQ("new", std::string((const char*)ReadBytes(path).data(), 3));
-    EXPECT_EQ(3u, ReadBytes(path).size());
+    INT_PTR descriptor = Copy("ro.txt", 3);
+    ASSERT_GT(descriptor, 0);
+    ASSERT_EQ(3u, DecoderWrite(descriptor, (void*)"new", 3));
+    EXPECT_EQ("old contents", Text(ReadBytes(path)));
+    EXPECT_EQ(0x03u, GetFileAttributesW(path.c_str()) & 0x07);
+    std::vector<std::wstring> during = ListTree(temp.path());
+    ASSERT_EQ(2u, during.size());
+    EXPECT_EQ(L"ro.txt", during[0]);
+    EXPECT_EQ(L"~vuv", during[1].substr(0, 4));
+    EXPECT_EQ(8u, during[1].size());
+    std::wstring temporary = temp / during[1];
+    EXPECT_EQ(0x02u, GetFileAttributesW(temporary.c_str()) & 0x07);
+
+    EXPECT_EQ(TRUE, Close(descriptor, 0x21));
+    EXPECT_EQ("new", Text(ReadBytes(path)));
     EXPECT_EQ(0x21u, GetFileAttributesW(path.c_str()));
+    EXPECT_EQ(((DWORD)kDate << 16) | kTime, LocalStamp(path));
+    EXPECT_EQ(std::vector<std::wstring>{L"ro.txt"}, ListTree(temp.path()));
+    EXPECT_EQ(0, G.AbortCode);
+}
+
+// However the entry ends unsound, the old file stays byte for byte with
+// its attributes, and nothing else is left beside it.
+TEST_F(Notify, ExistingFileSurvivesAnEntryThatEndsUnsound) {
+    enum Ending { ShortEntry, Discarded, ClosedByTheLibrary, CancelledAfterTheLastByte };
+    for (Ending ending : {ShortEntry, Discarded, ClosedByTheLibrary, CancelledAfterTheLastByte}) {
+        SCOPED_TRACE(ending);
+        G.AbortCode = 0;
+        std::wstring path = temp / L"keep.txt";
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        WriteBytes(path, std::string("OLD-CONTENT"));
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+        G.RunSettings.OverwriteAll = 1;
+        INT_PTR descriptor = Copy("keep.txt", ending == CancelledAfterTheLastByte ? 4 : 10);
+        ASSERT_GT(descriptor, 0);
+        ASSERT_EQ(4u, DecoderWrite(descriptor, (void*)"part", 4));
+        if (ending == ShortEntry) EXPECT_EQ(TRUE, Close(descriptor));
+        if (ending == ClosedByTheLibrary) DecoderClose(descriptor);
+        if (ending == CancelledAfterTheLastByte) {
+            G.AbortCode = 100;
+            EXPECT_EQ(TRUE, Close(descriptor));
+        }
+        DiscardUnfinishedOutput();
+        EXPECT_EQ("OLD-CONTENT", Text(ReadBytes(path)));
+        EXPECT_EQ(0x05u, GetFileAttributesW(path.c_str()) & 0x07);
+        EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListTree(temp.path()));
+        EXPECT_EQ(-1, G.OutputDescriptor);
+    }
 }
 
 TEST_F(Notify, NewerOnlyKeepsAFileAsNewAsTheStoredOne) {
@@ -182,10 +237,16 @@ TEST_F(Notify, NewerOnlyReplacesAFileThatCannotBeRead) {
     CloseHandle(holder);
 }
 
-TEST_F(Notify, NothingIsOpenedOnceTheRunIsStopped) {
+TEST_F(Notify, NothingIsOpenedOrTouchedOnceTheRunIsStopped) {
+    std::wstring existing = temp / L"existing.txt";
+    WriteBytes(existing, std::string("old"));
+    SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    G.RunSettings.OverwriteAll = 1;
     G.AbortCode = 100;
     EXPECT_EQ(-1, Copy("late.txt", 4));
-    EXPECT_FALSE(FileExists(temp / L"late.txt"));
+    EXPECT_EQ(-1, Copy("existing.txt", 4));
+    EXPECT_EQ(0x03u, GetFileAttributesW(existing.c_str()) & 0x07);
+    EXPECT_EQ(std::vector<std::wstring>{L"existing.txt"}, ListTree(temp.path()));
 }
 
 TEST_F(Notify, OutputThatCannotBeCreatedEndsTheExtraction) {
@@ -214,13 +275,6 @@ TEST_F(Notify, OutputClosedByTheLibraryAloneIsStillDeleted) {
     EXPECT_FALSE(FileExists(temp / L"partial.txt"));
 }
 
-TEST_F(Notify, OtherNotificationsAreAccepted) {
-    FDINOTIFICATION entry = {};
-    EXPECT_EQ(0, FileNotify(fdintCABINET_INFO, &entry));
-    EXPECT_EQ(0, FileNotify(fdintPARTIAL_FILE, &entry));
-    EXPECT_EQ(0, FileNotify(fdintENUMERATE, &entry));
-}
-
 // A window with a control 1006, as the progress dialog has.
 DWORD fakeNow = 0;
 DWORD WINAPI FakeClock(void) { return fakeNow; }
@@ -243,6 +297,15 @@ TEST_F(Notify, CurrentNameIsShownAtMostOncePerInterval) {
     fakeNow += 24;
     Extract("two.txt", "2");
     EXPECT_EQ(L"one.txt", ShownName());
+    // The newest name goes with the next progress report.
+    std::wstring archive = temp / L"archive.bin";
+    WriteBytes(archive, std::string("abc"));
+    int descriptor = _wopen(archive.c_str(), _O_RDONLY | _O_BINARY);
+    ASSERT_NE(-1, descriptor);
+    char buffer[3];
+    EXPECT_EQ(3u, DecoderRead(descriptor, buffer, 3));
+    _close(descriptor);
+    EXPECT_EQ(L"two.txt", ShownName());
     fakeNow += 1;
     Extract("dir/three.txt", "3");
     EXPECT_EQ(L"dir\\three.txt", ShownName());

@@ -56,6 +56,23 @@ TEST_F(DiskFaults, FullDiskStopsWithString11AndRemovesThePartialFile) {
     RemoveTree(destination);
 }
 
+// The replacement of an existing file fills the disk: the old file stays
+// whole, and its unfinished replacement goes.
+TEST_F(DiskFaults, FullDiskKeepsTheFileThatWasToBeReplaced) {
+    std::wstring destination = Mounts() + L"small\\keep" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
+    WriteBytes(destination + L"big.bin", std::string("OLD-CONTENT"));
+    CabContents contents;
+    contents.files = {{"first.txt", PatternBytes(100000, 1)}, {"big.bin", PatternBytes(3000000, 3)}};
+    std::vector<std::wstring> boxes;
+    EXPECT_EQ(-1, Extract(contents, destination, &boxes));
+    EXPECT_EQ(std::vector<std::wstring>{L"Cannot create a file."}, boxes);
+    EXPECT_EQ((std::vector<std::wstring>{L"big.bin", L"first.txt"}), ListTree(destination));
+    std::vector<unsigned char> old = ReadBytes(destination + L"big.bin");
+    EXPECT_EQ("OLD-CONTENT", std::string(old.begin(), old.end()));
+    RemoveTree(destination);
+}
+
 TEST_F(DiskFaults, MissingDestinationUnderAReadOnlyMountCannotBeCreated) {
     EXPECT_FALSE(CreateFolderPath((Mounts() + L"readonly\\missing\\deeper\\").c_str()));
     EXPECT_FALSE(FolderExists(Mounts() + L"readonly\\missing"));

@@ -69,7 +69,8 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
     std::vector<unsigned char> out;
     out.reserve(outBytes);
     bool reserves = contents.headerReserve || contents.folderReserve || contents.dataReserve;
-    uint16_t flags = (contents.nextCabinet.empty() ? 0 : 0x0002) | (reserves ? 0x0004 : 0);
+    uint16_t flags = (contents.previousCabinet.empty() ? 0 : 0x0001) | (contents.nextCabinet.empty() ? 0 : 0x0002) |
+                     (reserves ? 0x0004 : 0);
     out.insert(out.end(), {'M', 'S', 'C', 'F'});
     Put32(out, 0);  // reserved
     Put32(out, 0);  // cabinet size, patched below
@@ -82,12 +83,16 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
     Put16(out, (uint32_t)contents.files.size());
     Put16(out, flags);
     Put16(out, 0x1234);  // set id
-    Put16(out, 0);       // number in the set
+    Put16(out, (flags & 0x0001) ? 1 : 0);  // number in the set
     if (flags & 0x0004) {
         Put16(out, contents.headerReserve);
         out.push_back(contents.folderReserve);
         out.push_back(contents.dataReserve);
         out.insert(out.end(), contents.headerReserve, 0xA5);
+    }
+    if (flags & 0x0001) {
+        PutString(out, contents.previousCabinet);
+        PutString(out, "disk");
     }
     if (flags & 0x0002) {
         PutString(out, contents.nextCabinet);
@@ -110,7 +115,8 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
         bool continued = file.folder == contents.folders - 1 && offsets[i] + file.data.size() > splitFrom;
         Put32(out, size);
         Put32(out, offsets[i]);
-        Put16(out, continued ? 0xFFFE : file.folder);
+        bool fromPrevious = i == 0 && !contents.previousCabinet.empty();
+        Put16(out, fromPrevious ? 0xFFFD : continued ? 0xFFFE : file.folder);
         Put16(out, file.date);
         Put16(out, file.time);
         Put16(out, file.attribs);

@@ -1,7 +1,8 @@
 // Writes small uncompressed cabinets byte by byte, including the odd ones
 // a hostile archive may hold: any stored name bytes, dates, attributes,
 // several folders, reserve areas, announced sizes that do not match the data, the
-// next-cabinet flag and a data block that continues in another cabinet.
+// next-cabinet flag, a data block that continues in another cabinet, and a
+// file continued from an earlier one.
 #pragma once
 
 #include <stdint.h>
@@ -25,6 +26,10 @@ struct CabContents {
     size_t blockSize = 32768;  // uncompressed bytes per data block
     // Non-empty: the header announces this next cabinet (flag 0x0002).
     std::string nextCabinet;
+    // Non-empty: the header names this previous cabinet (flag 0x0001), and
+    // the first file is marked as continued from it (folder index 0xFFFD),
+    // as in the second part of a set.
+    std::string previousCabinet;
     // The last data block of the last folder is cut in half; its second
     // half would be in the next cabinet, and the file that reaches into it
     // is marked as continued (folder index 0xFFFE).

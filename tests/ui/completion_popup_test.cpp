@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/string_list.h"
+#include "fake_network.h"
 #include "test_files.h"
 #include "ui/completion_popup.h"
 
@@ -350,12 +351,31 @@ TEST_F(CompletionPopup, EveryNewPopupClearsTheBoxAgain) {
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(host, 1012));
 }
 
-TEST_F(CompletionPopup, NetworkTextsOpenNoPopup) {
-    for (const wchar_t* text : {L"\\", L"\\\\", L"\\\\SER", L"\\\\SER\\"}) {
-        SCOPED_TRACE(Narrow(text));
-        Type(text);
-        EXPECT_EQ(nullptr, G.CompletionPopup);
-        EXPECT_EQ(nullptr, G.keyboardHook);
+// Against the fake provider: servers and shares in the popup; a server
+// with no shares, or a text with no server, opens none.
+TEST_F(CompletionPopup, NetworkTextsOfferServersAndShares) {
+    UseFakeNetwork();
+    const struct {
+        const wchar_t* text;
+        std::vector<std::wstring> items;
+    } rows[] = {
+        {L"\\", {L"\\\\ALPHA", L"\\\\BRAVO"}},
+        {L"\\\\a", {L"\\\\ALPHA"}},
+        {L"\\\\A\\", {L"\\\\ALPHA\\docs", L"\\\\ALPHA\\tools"}},
+        {L"\\\\Z\\", {}},
+        {L"\\\\CHARLIE\\", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.text));
+        CloseCompletionPopup();
+        Type(row.text);
+        if (row.items.empty()) {
+            EXPECT_EQ(nullptr, G.CompletionPopup);
+            EXPECT_EQ(nullptr, G.keyboardHook);
+            continue;
+        }
+        ASSERT_NE(nullptr, G.CompletionPopup);
+        EXPECT_EQ(row.items, Items(G.CompletionPopup));
     }
 }
 

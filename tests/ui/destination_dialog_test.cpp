@@ -8,8 +8,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include "../../res/resource.h"
 #include "app/string_list.h"
 #include "dialog_fixture.h"
 #include "gui_driver.h"
@@ -84,6 +86,25 @@ private:
     std::wstring path_;
 };
 
+// The pixels and mask of an icon, to compare icons by what they show;
+// empty for none. destroy: the icon is the caller's to free.
+std::vector<BYTE> IconBits(HICON icon, bool destroy) {
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return {};
+    std::vector<BYTE> bits;
+    for (HBITMAP bitmap : {info.hbmColor, info.hbmMask}) {
+        if (!bitmap) continue;
+        BITMAP header = {};
+        GetObjectW(bitmap, sizeof(header), &header);
+        size_t at = bits.size();
+        bits.resize(at + (size_t)header.bmWidthBytes * header.bmHeight);
+        GetBitmapBits(bitmap, (LONG)(bits.size() - at), bits.data() + at);
+        DeleteObject(bitmap);
+    }
+    if (destroy) DestroyIcon(icon);
+    return bits;
+}
+
 HWND WaitForBrowser(HWND dialog) {
     WindowQuery query;
     query.className = L"#32770";
@@ -116,7 +137,19 @@ TEST_F(DestinationDialog, StartsWithTheDestinationAndNoPopup) {
     EXPECT_EQ(L"Confirm Extracting", WindowText(run.dialog()));
     EXPECT_EQ(L"C:\\Program Files\\Pkg", run.EditText());
     EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(run.dialog(), 1012));
-    EXPECT_NE(0, SendDlgItemMessageW(run.dialog(), 1010, STM_GETICON, 0, 0));
+    // The shell's icon for the program's file type, not the template's.
+    std::vector<BYTE> shown = IconBits((HICON)SendDlgItemMessageW(run.dialog(), 1010, STM_GETICON, 0, 0), false);
+    WCHAR program[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+    SHFILEINFOW shell = {};
+    ASSERT_TRUE(SHGetFileInfoW(program, 0, &shell, sizeof(shell), SHGFI_ICON | SHGFI_USEFILEATTRIBUTES));
+    std::vector<BYTE> expected = IconBits(shell.hIcon, true);
+    std::vector<BYTE> templateIcon = IconBits(
+        (HICON)LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE),
+        true);
+    ASSERT_FALSE(expected.empty());
+    ASSERT_NE(templateIcon, expected) << "the two icons can't be told apart";
+    EXPECT_EQ(expected, shown);
     EXPECT_EQ(nullptr, Popup());
     EXPECT_EQ(0, G.SuppressNextChange);
 
@@ -259,6 +292,9 @@ TEST_F(DestinationDialog, ATextWithoutABackslashOffersNothing) {
     ASSERT_TRUE(run.SelectAll());
     ASSERT_TRUE(run.Type(L"abc"));
     ASSERT_TRUE(WaitUntil([&] { return run.EditText() == L"abc"; }));
+    // The edit's change has been handled once its text is there.
+    EXPECT_EQ(nullptr, Popup());
+    EXPECT_EQ(0, StringListCount(&G.PathList));
     // Then a relative text with a backslash does offer its folders.
     ASSERT_TRUE(run.SelectAll());
     ASSERT_TRUE(run.Type(L".\\ab"));

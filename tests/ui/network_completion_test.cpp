@@ -1,12 +1,14 @@
-// Network texts of the completion. This machine's network provider has no
-// servers, so every network text must end silently with no candidates; the
-// provider library must come from the system folder, at run time only.
+// Network texts of the completion: the server and share logic against a
+// fake provider with a known network, and the real provider library, which
+// must come from the system folder, at run time only (this machine's
+// provider has no servers, so there every network text ends silently).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/string_list.h"
+#include "fake_network.h"
 #include "test_files.h"
 #include "ui/completion_popup.h"
 
@@ -24,6 +26,66 @@ std::vector<std::string> ImportedLibraries() {
         for (IMAGE_DELAYLOAD_DESCRIPTOR* d = (IMAGE_DELAYLOAD_DESCRIPTOR*)(base + delayed.VirtualAddress); d->DllNameRVA; d++)
             names.push_back((const char*)(base + d->DllNameRVA));
     return names;
+}
+
+std::vector<std::wstring> Candidates() {
+    std::vector<std::wstring> out;
+    for (const WCHAR* entry = StringListFirst(&G.PathList); entry; entry = StringListNext(&G.PathList))
+        out.push_back(entry);
+    return out;
+}
+
+TEST(NetworkCompletion, ServersAndSharesComeFromTheFirstDomainOnly) {
+    UseFakeNetwork();
+    const struct {
+        const wchar_t* text;
+        std::vector<std::wstring> candidates;
+    } rows[] = {
+        {L"\\", {L"\\\\ALPHA", L"\\\\BRAVO"}},
+        {L"\\\\a", {L"\\\\ALPHA"}},
+        {L"\\\\", {L"\\\\ALPHA", L"\\\\BRAVO"}},
+        {L"\\\\A\\", {L"\\\\ALPHA\\docs", L"\\\\ALPHA\\tools"}},
+        {L"\\\\bravo\\", {L"\\\\BRAVO\\data"}},
+        {L"\\\\Z\\", {}},
+        {L"\\\\C", {}},           // a server of the second domain
+        {L"\\\\CHARLIE\\", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.text));
+        fakeNetwork.openedContainers.clear();
+        EXPECT_EQ((int)row.candidates.size(), CollectFolderCandidates(row.text));
+        EXPECT_EQ(row.candidates, Candidates());
+        EXPECT_EQ(0, StringListCount(&G.ServerList));
+        EXPECT_EQ(fakeNetwork.opened, fakeNetwork.closed);
+        for (const std::wstring& container : fakeNetwork.openedContainers) EXPECT_NE(L"DOMAIN2", container);
+    }
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"mpr.dll"));
+}
+
+TEST(NetworkCompletion, FailuresEndSilently) {
+    const struct {
+        const char* name;
+        DWORD openResult;
+        int moreDataAt;
+        const wchar_t* text;
+        std::vector<std::wstring> candidates;
+    } rows[] = {
+        {"open fails", ERROR_NO_NETWORK, -1, L"\\", {}},
+        {"open of shares fails", ERROR_NO_NETWORK, -1, L"\\\\A\\", {}},
+        // The entries come in this order: DOMAIN1, then \\ALPHA, then \\BRAVO.
+        {"domain needs more room", NO_ERROR, 0, L"\\", {}},
+        {"server needs more room", NO_ERROR, 2, L"\\", {L"\\\\ALPHA"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        UseFakeNetwork();
+        fakeNetwork.openResult = row.openResult;
+        fakeNetwork.moreDataAt = row.moreDataAt;
+        EXPECT_EQ((int)row.candidates.size(), CollectFolderCandidates(row.text));
+        EXPECT_EQ(row.candidates, Candidates());
+        EXPECT_EQ(0, StringListCount(&G.ServerList));
+        EXPECT_EQ(fakeNetwork.opened, fakeNetwork.closed);
+    }
 }
 
 TEST(NetworkCompletion, TheProviderLibraryIsNeverImported) {

@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "../../res/resource.h"
 #include "app/state.h"
 #include "dialog_harness.h"
@@ -65,6 +67,16 @@ TEST(ProgressDialog, PositionsAndFileNameFromTheWorker) {
     EXPECT_EQ(0, G.AbortCode);
 }
 
+// Cancel commands that reach the dialog, counted in front of its procedure:
+// a second press leaves AbortCode at 100, so only the count shows it came.
+WNDPROC dialogProcedure = nullptr;
+std::atomic<int> cancelCommands{0};
+
+LRESULT CALLBACK CountCancels(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && wParam == IDCANCEL) cancelCommands++;
+    return CallWindowProcW(dialogProcedure, window, message, wParam, lParam);
+}
+
 TEST(ProgressDialog, CancelAndEscSetAbortCodeAndKeepTheWindow) {
     struct Way {
         const char* name;
@@ -78,11 +90,14 @@ TEST(ProgressDialog, CancelAndEscSetAbortCodeAndKeepTheWindow) {
         {"Cancel again", false, [] { return SendDlgItemMessageW(G.ProgressWindow, IDCANCEL, BM_CLICK, 0, 0) == 0; }},
     };
     bool ended = RunProgressDialog(1 << 20, [&](ProgressRun& run) {
+        dialogProcedure = (WNDPROC)SetWindowLongPtrW(G.ProgressWindow, GWLP_WNDPROC, (LONG_PTR)CountCancels);
         for (const Way& way : ways) {
             SCOPED_TRACE(way.name);
             if (way.fromZero) G.AbortCode = 0;
+            int before = cancelCommands;
             ASSERT_TRUE(way.act());
-            EXPECT_TRUE(WaitUntil([] { return G.AbortCode == 100; }));
+            EXPECT_TRUE(WaitUntil([&] { return cancelCommands == before + 1; }));
+            EXPECT_EQ(100, G.AbortCode);
             EXPECT_TRUE(IsWindowVisible(G.ProgressWindow));
             EXPECT_FALSE(run.loopEnded);
         }
@@ -129,7 +144,9 @@ TEST(ProgressDialog, CloseBoxCancelsAndEndsTheLoopAtOnce) {
             EXPECT_FALSE(IsWindow(closed));
             EXPECT_EQ(100, G.AbortCode);
             // What the worker still sends reaches a destroyed window.
+            SetLastError(NO_ERROR);
             EXPECT_EQ(0, SendMessageW(G.ProgressWindow, ProgressMessage, 0, 5));
+            EXPECT_EQ((DWORD)ERROR_INVALID_WINDOW_HANDLE, GetLastError());
         });
         EXPECT_TRUE(ended);
         EXPECT_EQ(closed, G.ProgressWindow);

@@ -1,0 +1,16 @@
+// An existing file is replaced only by a complete one: the entry is written
+// to a hidden temporary file in the same folder, which takes the old name
+// once it is whole. Until that moment the old file is not touched.
+#pragma once
+
+#include <windows.h>
+
+// Creates the temporary file beside target ("~vuv" and four hex digits)
+// into temporary (a MAX_PATH buffer) and returns it as a write-only
+// descriptor; -1 when its path would not fit or it can't be created.
+int CreateReplacement(const WCHAR* target, WCHAR* temporary);
+
+// Moves the complete temporary file over target. TRUE when target now holds
+// it; otherwise (the old file is locked) the temporary file is gone and
+// target is as it was, attributes included.
+BOOL CommitReplacement(const WCHAR* temporary, const WCHAR* target);
