@@ -20,6 +20,9 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM in
     if (message == BFFM_INITIALIZED) {
         ApplyDialogTheme(browser);
         SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, initialPath);
+        // Wine's tree may still be filling when the browser reports itself
+        // initialised: the selection is made again once its loop runs.
+        PostMessageW(browser, BFFM_SETSELECTIONW, TRUE, initialPath);
     }
     return 0;
 }
