@@ -1,6 +1,7 @@
 #include "overwrite_dialog.h"
 
 #include <shellapi.h>
+#include <stdlib.h>
 #include <strsafe.h>
 #include <wchar.h>
 
@@ -137,20 +138,19 @@ int FormatFileDetails(DWORD stamp, WCHAR* output, int capacity) {
 // result lives in a static buffer until the next call (worker thread only).
 const WCHAR* FormatThousands(ULONGLONG value) {
     static WCHAR grouped[65];
-    WCHAR digits[65];
-    int n = 0;
-    do {
-        digits[n++] = (WCHAR)(L'0' + value % 10);
-        value /= 10;
-    } while (value);  // digits[] holds them last to first
+    WCHAR digits[21];  // 2^64 - 1 has 20
+    // The C runtime's conversion: a 64-bit division of our own would link
+    // the compiler's division helpers into the stub.
+    _ui64tow(value, digits, 10);
+    int n = lstrlenW(digits);
     int length = n + (n - 1) / 3;
     if (length >= (int)ARRAYSIZE(grouped)) return nullptr;
 
     WCHAR* out = grouped + length;
     *out = 0;
-    for (int i = 0; i < n; i++) {
+    for (int i = 0; i < n; i++) {  // from the last digit on
         if (i && i % 3 == 0) *--out = L',';
-        *--out = digits[i];
+        *--out = digits[n - 1 - i];
     }
     return grouped;
 }
