@@ -46,7 +46,8 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
             LONG endValue = (LONG)(FileSize(file) + kHeaderSize);
             DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
                                         (LONG)(headerEnd - kHeaderSize), archivePath);
-            if (crc == 0 && G.RunSettings.command[0]) goto endQuietly;
+            // Unattended, a damaged package is not extracted at all.
+            if (crc == 0 && (G.RunSettings.command[0] || G.QuietRun)) goto endQuietly;
             FileSeek(file, 0, 0, FILE_BEGIN);
         }
     }
@@ -193,11 +194,11 @@ static void FinishRun(int workerExitCode) {
         return;
     }
     if (settings.command[0]) {
-        LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
+        G.QuietExitCode = LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
         DeleteExtractedFiles();
         return;
     }
-    if (settings.OpenFolderWhenDone) {
+    if (settings.OpenFolderWhenDone && !G.QuietRun) {
         MessageBeep(MB_ICONASTERISK);
         ShellExecuteW(nullptr, L"open", settings.destination, nullptr, nullptr, SW_SHOWDEFAULT);
     }
@@ -227,7 +228,7 @@ void RunExtraction(WCHAR* archivePath) {
 
     PackageHeader& settings = G.RunSettings;
     if (settings.confirmPrompt[0] &&
-        MessageBoxW(nullptr, settings.confirmPrompt, settings.confirmCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+        ShowBox(nullptr, settings.confirmPrompt, settings.confirmCaption, MB_ICONQUESTION | MB_YESNO, 0) != IDYES)
         return;
 
     WCHAR fileName[MAX_PATH];
