@@ -134,6 +134,7 @@ HWND ModuleRun::Await(const std::wstring& caption, DWORD timeoutMs, bool endIsFa
             child_.Kill();
             return nullptr;
         }
+        watcher_.Seen();  // names windows while they are still there
         Sleep(PollMs);
     }
 }
@@ -157,6 +158,7 @@ DWORD ModuleRun::WaitForEnd(DWORD timeoutMs) {
             child_.Kill();
             return Failed;
         }
+        watcher_.Seen();
         Sleep(PollMs);
     }
     DWORD exitCode = Failed;

@@ -1,7 +1,8 @@
 // Records every window that one process creates or shows, through a
 // WinEvent hook out of context: the events wait in this thread's queue, so
 // a window that lives for a moment is still seen, where polling the
-// window list would miss it.
+// window list would miss it. Wine 8 reports the creation of every window
+// (controls and hidden ones included) but not its showing.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +22,7 @@ public:
     bool Watch(DWORD processId);
     // Takes the waiting events, then returns what was seen: one line per
     // window and event, "create" or "show", its class and its caption
-    // (read when the event is taken; empty once the window is gone).
+    // (read when the event is taken: both empty once the window is gone).
     std::vector<std::wstring> Seen();
 
 private:
