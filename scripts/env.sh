@@ -1,52 +1,67 @@
-# Sourced by the scripts: the build folders, the Wine prefix, a display.
+# Sourced by the scripts: the build folders, the Wine prefixes, a display.
 #
-# The product is the 32-bit build in $product_build. Where the kernel runs
-# no 32-bit programs (32-bit Wine can't start), the tests, the demo and the
-# benchmarks run a 64-bit build of the same sources under 64-bit Wine, in
-# $build = $product_build/x64, and the 32-bit product is checked as a file.
+# Two products from the same sources, each with its own tree and prefix:
+# $build holds vuvuzu.exe (32-bit, what most packages are built on), run by
+# 32-bit Wine in a 64-bit prefix (WOW64); $build64 holds vuvuzu64.exe
+# (64-bit, for Windows without WOW64), run by 64-bit Wine. Where the kernel
+# runs no 32-bit programs, 32-bit Wine runs through the i386 emulator that
+# scripts/setup registers.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-product_build="${VUV_BUILD_DIR:-$root/build}"
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  build="$product_build"
-  wine_loader=wine
-else
-  build="$product_build/x64"
-  wine_loader=/usr/lib/wine/wine64
-  export WINELOADER=$wine_loader
-fi
-export WINEPREFIX="$build/wineprefix"
+build="${VUV_BUILD_DIR:-$root/build}"
+build64="$build/x64"
 export WINEDEBUG=-all
-# Emulated 32-bit processes can't load libgcc_s late (glibc's thread exit
-# needs it), so the emulator preloads it into them, and only into them.
-export QEMU_SET_ENV=LD_PRELOAD=/usr/lib/i386-linux-gnu/libgcc_s.so.1
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Emulated 32-bit processes can't load libgcc_s late (glibc's thread exit
+# needs it), so the emulator preloads it into them. By name, not by path:
+# the 64-bit processes they start inherit the variable, and each loader
+# then finds the library of its own class.
+export QEMU_SET_ENV=LD_PRELOAD=libgcc_s.so.1
+
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "error: 32-bit Wine does not start on this machine after set-up, so the 32-bit product" \
+    "can't be tested; scripts/setup registers the i386 emulator where the kernel lacks 32-bit support" >&2
+  exit 1
+fi
+
+# Selects the tree that the following commands work on: 32 or 64.
+use_tree() {
+  if [ "$1" = 32 ]; then
+    tree="$build"
+    wine_loader=wine
+    unset WINELOADER
+  else
+    tree="$build64"
+    # The wine script would start the 32-bit loader first, emulated here.
+    wine_loader=/usr/lib/wine/wine64
+    export WINELOADER=$wine_loader
+  fi
+  export WINEPREFIX="$tree/wineprefix"
+}
+use_tree 32
 
 wine() { command "$wine_loader" "$@"; }
 
+# Configures and builds the trees named (32, 64; both by default).
 configure_and_build() {
-  cmake -S "$root" -B "$product_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" >/dev/null
-  if [ "$build" = "$product_build" ]; then
-    cmake --build "$product_build" -j "$(nproc)" -- --no-print-directory >/dev/null
-  else
-    echo "note: this kernel runs no 32-bit programs: the tests run a 64-bit build under 64-bit Wine;" \
-      "the 32-bit product is built and checked as a file" >&2
-    cmake --build "$product_build" -j "$(nproc)" --target vuvuzu -- --no-print-directory >/dev/null
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
-      -DVUV_PRODUCT_STUB="$product_build/vuvuzu.exe" -DVUV_PRODUCT_MAP="$product_build/vuvuzu.map" >/dev/null
-    cmake --build "$build" -j "$(nproc)" -- --no-print-directory >/dev/null
-  fi
+  local bits dir toolchain
+  for bits in ${*:-32 64}; do
+    dir="$build" toolchain=mingw32
+    [ "$bits" = 32 ] || { dir="$build64"; toolchain=mingw64; }
+    cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$toolchain.cmake" >/dev/null
+    cmake --build "$dir" -j "$(nproc)" -- --no-print-directory >/dev/null
+  done
 }
 
-# Creates the prefix once; Wine then draws the window captions itself,
-# since no window manager runs on the test display. This Wine build does not
-# find its own fonts: Marlett, which draws the caption buttons, is linked
-# into the prefix. Tahoma stays out on purpose: both languages share the
-# prefix, and Wine rewrites its code-page font substitutes whenever a
-# process of the other language starts, so a Japanese process may briefly
-# see "MS Shell Dlg" as Tahoma, which has no Japanese glyphs; without Tahoma
-# the fallback follows the process's own language. The Japanese dialog font
-# maps to the installed IPA P Gothic. A new marker name redoes older
-# prefixes.
+# Creates the current tree's prefix once; Wine then draws the window
+# captions itself, since no window manager runs on the test display. This
+# Wine build does not find its own fonts: Marlett, which draws the caption
+# buttons, is linked into the prefix. Tahoma stays out on purpose: both
+# languages share the prefix, and Wine rewrites its code-page font
+# substitutes whenever a process of the other language starts, so a
+# Japanese process may briefly see "MS Shell Dlg" as Tahoma, which has no
+# Japanese glyphs; without Tahoma the fallback follows the process's own
+# language. The Japanese dialog font maps to the installed IPA P Gothic. A
+# new marker name redoes older prefixes.
 ensure_prefix() {
   if [ ! -f "$WINEPREFIX/.vuv-ready-2" ]; then
     rm -rf "$WINEPREFIX"
@@ -60,21 +75,29 @@ ensure_prefix() {
   fi
 }
 
-# Starts Xvfb on a free display and keeps one wineserver alive.
+# Starts Xvfb on a free display (once) and keeps one wineserver alive for
+# the current tree's prefix.
 start_session() {
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  echo "$DISPLAY" >"$build/display"
+  if [ -z "${xvfb_pid:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    trap stop_session EXIT
+  fi
+  echo "$DISPLAY" >"$tree/display"
   wineserver -p 2>/dev/null || true  # one may already serve this prefix
-  trap stop_session EXIT
+  session_trees+=("$tree")
 }
 
 stop_session() {
-  wineserver -k 2>/dev/null || true
+  local t
+  for t in "${session_trees[@]}"; do
+    WINEPREFIX="$t/wineprefix" wineserver -k 2>/dev/null || true
+    rm -f "$t/display"
+  done
   kill "$xvfb_pid" 2>/dev/null || true
-  rm -f "$build/display"
 }
+session_trees=()

@@ -36,7 +36,7 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
     HeaderOutcome outcome = headerCopy ? ReadPackageHeader(file, headerCopy) : NoHeader;
     if (outcome == EmptyPackage) goto endQuietly;
     if (outcome == ValidHeader) {
-        if (headerCopy->variant == kVariantX64 && !Wow64Control(-1)) {
+        if (headerCopy->variant == kVariantX64 && !RunsOn64BitWindows()) {
             ShowErrorBox(IDS_NEEDS_WIN64);
             goto endQuietly;
         }

@@ -49,6 +49,21 @@ static BOOL EndsWithInf(const WCHAR* command) {
     return length >= 4 && lstrcmpiW(command + length - 4, L".inf") == 0;
 }
 
+// The system folder whose rundll32 hosts the setup library. A package not
+// marked for 64-bit Windows was made for the 32-bit module, whose rundll32
+// runs under WOW64 (redirected system folder and registry): the 64-bit
+// module starts that same 32-bit rundll32 where WOW64 exists, and its own
+// where it does not.
+static UINT RundllFolder(WCHAR* folder, UINT chars) {
+#ifdef _WIN64
+    if (G.RunSettings.variant != kVariantX64) {
+        UINT length = GetSystemWow64DirectoryW(folder, chars);
+        if (length) return length;
+    }
+#endif
+    return GetSystemDirectoryW(folder, chars);
+}
+
 // The setup library installs the script in a child process, always waited
 // for. rundll32 is named by its full path: the search order of
 // CreateProcessW would look in the program's own folder first. The setup
@@ -56,12 +71,15 @@ static BOOL EndsWithInf(const WCHAR* command) {
 static DWORD RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
     WCHAR rundll[MAX_PATH];
     WCHAR shortPath[MAX_PATH];
-    UINT systemLength = GetSystemDirectoryW(rundll, ARRAYSIZE(rundll));
+    UINT systemLength = RundllFolder(rundll, ARRAYSIZE(rundll));
     if (systemLength == 0 || systemLength >= ARRAYSIZE(rundll)) return GetLastError();
     if (FAILED(StringCchCatW(rundll, ARRAYSIZE(rundll), L"\\rundll32.exe"))) return ERROR_FILENAME_EXCED_RANGE;
 
+    // The 64-bit module sees the native system folder already.
     int redirectionOff = 0;
+#ifndef _WIN64
     if (G.RunSettings.variant == kVariantX64) redirectionOff = Wow64Control(0);
+#endif
 
     DWORD result = ERROR_FILENAME_EXCED_RANGE;
     DWORD shortLength = GetShortPathNameW(path, shortPath, ARRAYSIZE(shortPath));

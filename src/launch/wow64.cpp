@@ -34,3 +34,11 @@ int Wow64Control(int mode) {
     if (!isWow64Process || !isWow64Process(GetCurrentProcess(), &underWow64)) return 0;
     return underWow64;
 }
+
+int RunsOn64BitWindows() {
+#ifdef _WIN64
+    return 1;
+#else
+    return Wow64Control(-1);
+#endif
+}

@@ -7,7 +7,7 @@
 // Runs the built program with the given command line (its own name
 // included) and returns its exit code.
 static DWORD RunStub(const std::wstring& commandLine) {
-    std::wstring program = BuildPath("vuvuzu.exe");
+    std::wstring program = StubPath();
     std::wstring line = commandLine;
     size_t at = line.find(L"{exe}");
     if (at != std::wstring::npos) line.replace(at, 5, program);

@@ -23,14 +23,14 @@ static DWORD ImageEndOf(const std::vector<unsigned char>& bytes) {
 // The stub is stripped and carries nothing behind its image: its image
 // ends where the file ends.
 TEST(FindImageEnd, BuiltProgramEndsAtItsFileSize) {
-    std::wstring stub = BuildPath("vuvuzu.exe");
+    std::wstring stub = StubPath();
     size_t size = ReadBytes(stub).size();
     ASSERT_GT(size, 4096u);
     EXPECT_EQ(size, ImageEndOfFile(stub));
 }
 
 TEST(FindImageEnd, BuiltProgramWithAPackageBehindIt) {
-    std::vector<unsigned char> bytes = ReadBytes(BuildPath("vuvuzu.exe"));
+    std::vector<unsigned char> bytes = ReadBytes(StubPath());
     size_t imageSize = bytes.size();
     AppendHeader(bytes, MakeHeader());
     bytes.resize(bytes.size() + 70000, 0x5A);

@@ -29,10 +29,14 @@ static uint32_t ReferenceCrc(const std::vector<unsigned char>& bytes, size_t fro
     return ~crc;
 }
 
-static std::vector<unsigned char> RandomBytes(size_t count, unsigned seed) {
+static void AppendRandomBytes(std::vector<unsigned char>* bytes, size_t count, unsigned seed) {
     std::mt19937 generator(seed);
-    std::vector<unsigned char> bytes(count);
-    for (unsigned char& b : bytes) b = (unsigned char)generator();
+    for (size_t i = 0; i < count; i++) bytes->push_back((unsigned char)generator());
+}
+
+static std::vector<unsigned char> RandomBytes(size_t count, unsigned seed) {
+    std::vector<unsigned char> bytes;
+    AppendRandomBytes(&bytes, count, seed);
     return bytes;
 }
 
@@ -117,9 +121,12 @@ struct PackageFile {
     size_t CoveredFrom() const { return headerOffset + kHeaderSize; }
 };
 
+// Built in one block of its final size: a 32-bit test process under
+// emulated Wine finds no room for a second copy of a 30 MB package.
 static PackageFile MakePackage(size_t imageBytes, size_t cabinetBytes, size_t appendedBytes) {
     PackageFile package;
-    package.bytes = RandomBytes(imageBytes, 2);
+    package.bytes.reserve(imageBytes + kHeaderSize + cabinetBytes + appendedBytes);
+    AppendRandomBytes(&package.bytes, imageBytes, 2);
     package.bytes[0] = 'M';
     package.bytes[1] = 'Z';
     package.headerOffset = package.bytes.size();
@@ -129,12 +136,10 @@ static PackageFile MakePackage(size_t imageBytes, size_t cabinetBytes, size_t ap
     const unsigned char* headerBytes = (const unsigned char*)&header;
     package.bytes.insert(package.bytes.end(), headerBytes, headerBytes + kHeaderSize);
     package.cabinetOffset = package.bytes.size();
-    std::vector<unsigned char> cabinet = RandomBytes(cabinetBytes, 3);
-    if (cabinet.size() >= 4) memcpy(cabinet.data(), "MSCF", 4);
-    package.bytes.insert(package.bytes.end(), cabinet.begin(), cabinet.end());
+    AppendRandomBytes(&package.bytes, cabinetBytes, 3);
+    if (cabinetBytes >= 4) memcpy(&package.bytes[package.cabinetOffset], "MSCF", 4);
     package.appendedOffset = package.bytes.size();
-    std::vector<unsigned char> appended = RandomBytes(appendedBytes, 4);
-    package.bytes.insert(package.bytes.end(), appended.begin(), appended.end());
+    AppendRandomBytes(&package.bytes, appendedBytes, 4);
     return package;
 }
 

@@ -35,7 +35,7 @@ protected:
 // command, %temp%) plays no part.
 TEST_F(ArchiveMode, HONExtractsQuietlyIntoTheQuotedDestination) {
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O /N " + Quoted(archive_) + L" " + Quoted(destination_)));
+    ASSERT_TRUE(run.Start(StubPath(), L"/H /O /N " + Quoted(archive_) + L" " + Quoted(destination_)));
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
     EXPECT_EQ(SampleTree, ListTree(destination_));
     ExpectSamplePayloadIn(destination_ + L"\\");
@@ -47,7 +47,7 @@ TEST_F(ArchiveMode, HONExtractsQuietlyIntoTheQuotedDestination) {
 // folders stay.
 TEST_F(ArchiveMode, CommandWithDeleteAfterRunRunsThenDeletesTheExtractedFiles) {
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"),
+    ASSERT_TRUE(run.Start(StubPath(),
                           L"/E:setup.exe /D /H /O /N " + Quoted(archive_) + L" " + Quoted(destination_)));
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
 
@@ -66,7 +66,7 @@ TEST_F(ArchiveMode, MissingArchiveNoCabinetAndEmptyPackage) {
     std::wstring notes = folder_ / L"notes.txt";
     WriteBytes(notes, std::string("no cabinet in here\n"));
     std::wstring emptyPackage = folder_ / L"empty.exe";
-    ASSERT_TRUE(CopyFileW(BuildPath("vuvuzu.exe").c_str(), emptyPackage.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(StubPath().c_str(), emptyPackage.c_str(), FALSE));
     std::vector<std::wstring> before = ListTree(folder_.path());
 
     const struct {
@@ -76,9 +76,9 @@ TEST_F(ArchiveMode, MissingArchiveNoCabinetAndEmptyPackage) {
         std::wstring message;  // box "VUV-UZU"; none when empty
         DWORD exitCode;
     } rows[] = {
-        {"missing archive", BuildPath("vuvuzu.exe"), L"/H /O " + Quoted(folder_ / L"missing.cab"),
+        {"missing archive", StubPath(), L"/H /O " + Quoted(folder_ / L"missing.cab"),
          L"Cannot open arhive.", ArchiveNotFound},
-        {"a file without a cabinet", BuildPath("vuvuzu.exe"), L"/H /O " + Quoted(notes),
+        {"a file without a cabinet", StubPath(), L"/H /O " + Quoted(notes),
          L"not supported archive format.", ArchiveFound},
         {"the module with nothing appended", emptyPackage, L"", L"", SelfExtractExitCode},
     };

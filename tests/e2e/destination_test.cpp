@@ -100,7 +100,7 @@ TEST_P(DestinationThroughTheDialog, IsResolvedAgainstTheArchiveFolder) {
     const Resolution& row = GetParam();
     DestinationFixture fixture;
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/O /N " + Quoted(fixture.archive())));
+    ASSERT_TRUE(run.Start(StubPath(), L"/O /N " + Quoted(fixture.archive())));
     HWND dialog = run.WaitFor(English.destination);
     ASSERT_TRUE(dialog);
     // The destination starts as the archive's folder.
@@ -128,7 +128,7 @@ TEST_P(DestinationWithH, IsResolvedAgainstTheArchiveFolder) {
     DestinationFixture fixture;
     ModuleRun run;
     std::wstring entry = Expand(row.entry, fixture);
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O /N " + Quoted(fixture.archive()) + L" " + Quoted(entry)));
+    ASSERT_TRUE(run.Start(StubPath(), L"/H /O /N " + Quoted(fixture.archive()) + L" " + Quoted(entry)));
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
     EXPECT_EQ(fixture.TreeWithFilesIn(row.landsIn), ListTree(fixture.root()));
 }
@@ -144,7 +144,7 @@ TEST(MissingDestination, IsCreatedAfterTheQuestion) {
         DestinationFixture fixture;
         ModuleRun run;
         std::wstring arguments = Quoted(fixture.archive()) + L" " + Quoted(L"..\\new folder");
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), (dialog ? L"/N " : L"/H /N ") + arguments));
+        ASSERT_TRUE(run.Start(StubPath(), (dialog ? L"/N " : L"/H /N ") + arguments));
         if (dialog) {
             HWND window = run.WaitFor(English.destination);
             ASSERT_TRUE(window);
@@ -188,7 +188,7 @@ TEST(MissingDestination, ThatCannotBeCreatedEndsWithString17) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ModuleRun run;
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), row.arguments));
+        ASSERT_TRUE(run.Start(StubPath(), row.arguments));
         if (!row.asked.empty()) {
             std::wstring quoted = row.asked == L"''" ? row.asked : L"'" + row.asked + L"'";
             EXPECT_EQ(L"The Folder " + quoted + L" does not exist.\nDo you want to create it?",

@@ -63,7 +63,7 @@ TEST(JapaneseRun, AnOverwriteFlow) {
     WriteBytes(destination + L"\\readme.txt", std::string("old readme"));
 
     ModuleRun run(Japanese);
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /N " + Quoted(archive) + L" " + Quoted(destination)));
+    ASSERT_TRUE(run.Start(StubPath(), L"/H /N " + Quoted(archive) + L" " + Quoted(destination)));
     HWND dialog = run.WaitFor(Japanese.overwrite);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(L"展開先には既に 'readme.txt' のファイルが存在します。", ControlText(dialog, IDC_REPLACE_TEXT));

@@ -27,7 +27,7 @@ TEST(OpenFolder, AfterACleanRunTheShellShowsTheDestination) {
     TempFolder folder;
     std::wstring destination = folder / L"opened here";
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O " + Quoted(FixturePath("sample.exe")) + L" " +
+    ASSERT_TRUE(run.Start(StubPath(), L"/H /O " + Quoted(FixturePath("sample.exe")) + L" " +
                                                        Quoted(destination)));
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
     EXPECT_EQ(SampleTree, ListTree(destination));
@@ -45,21 +45,21 @@ TEST(OpenFolder, NotAfterACancelOrAFailureNorWithN) {
 
     {
         ModuleRun run;
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O /N " + Quoted(FixturePath("sample.exe")) + L" " +
+        ASSERT_TRUE(run.Start(StubPath(), L"/H /O /N " + Quoted(FixturePath("sample.exe")) + L" " +
                                                            Quoted(folder / L"with n")));
         EXPECT_EQ(ArchiveFound, run.WaitForEnd());
         EXPECT_EQ(SampleTree, ListTree(folder / L"with n"));
     }
     {
         ModuleRun run;
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O " + Quoted(damaged) + L" " + Quoted(folder / L"failed")));
+        ASSERT_TRUE(run.Start(StubPath(), L"/H /O " + Quoted(damaged) + L" " + Quoted(folder / L"failed")));
         EXPECT_EQ(L"The archive is damaged or could not be extracted completely.", run.Answer(L"VUV-UZU", IDOK));
         EXPECT_EQ(ArchiveFound, run.WaitForEnd());
     }
     {
         std::wstring destination = folder / L"cancelled";
         ModuleRun run;
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O " + Quoted(FixturePath("cancel.exe")) + L" " +
+        ASSERT_TRUE(run.Start(StubPath(), L"/H /O " + Quoted(FixturePath("cancel.exe")) + L" " +
                                                            Quoted(destination)));
         HWND progress = run.WaitFor(English.progress);
         ASSERT_TRUE(progress);

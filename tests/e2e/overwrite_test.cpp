@@ -77,7 +77,7 @@ protected:
 TEST_P(OverwriteFlow, AnsweredThroughTheRealDialog) {
     const OverwriteRow& row = GetParam();
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /N " + Quoted(archive_) + L" " + Quoted(destination_)));
+    ASSERT_TRUE(run.Start(StubPath(), L"/H /N " + Quoted(archive_) + L" " + Quoted(destination_)));
     for (size_t i = 0; i < row.answers.size(); i++) {
         HWND dialog = run.WaitFor(English.overwrite);
         ASSERT_TRUE(dialog);
@@ -104,7 +104,7 @@ TEST(ProgressCancel, StopsTheRunWithoutTheCommand) {
     std::wstring record = folder / L"setup-record.txt";
     PrepareSetup(record, L"");
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"),
+    ASSERT_TRUE(run.Start(StubPath(),
                           L"/E:setup.exe /D /H /O " + Quoted(FixturePath("cancel.exe")) + L" " + Quoted(destination)));
     HWND progress = run.WaitFor(English.progress);
     ASSERT_TRUE(progress);

@@ -64,9 +64,9 @@ TEST_F(PackageChecks, CrcMismatchWithAndWithoutACommand) {
     }
 }
 
-#ifndef _WIN64  // WOW64 is a 32-bit process's
-// Under WOW64 (the test prefix is 64-bit) a '6' package runs as any other.
-TEST_F(PackageChecks, A64BitPackageRunsUnderWow64) {
+// On 64-bit Windows (the test prefix is 64-bit) a '6' package runs as any
+// other: under WOW64 in vuvuzu.exe, natively in vuvuzu64.exe.
+TEST_F(PackageChecks, A64BitPackageRunsOn64BitWindows) {
     PackageOptions options;
     options.command = L"setup.exe";
     options.variant = kVariantX64;
@@ -77,7 +77,6 @@ TEST_F(PackageChecks, A64BitPackageRunsUnderWow64) {
     EXPECT_EQ(SampleTree, ListTree(out_));
     EXPECT_TRUE(FileExists(record_));
 }
-#endif
 
 // The cabinet cut in half: string 24, the command does not run, and the
 // files written before the damage stay although they were listed for
@@ -133,7 +132,7 @@ TEST_F(PackageChecks, AFailedExtractionIsReportedOnce) {
         std::wstring archive = folder_ / L"archive.cab";
         WriteBytes(archive, row.cabinet);
         ModuleRun run;
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/H /O /N " + Quoted(archive) + L" " + Quoted(out_)));
+        ASSERT_TRUE(run.Start(StubPath(), L"/H /O /N " + Quoted(archive) + L" " + Quoted(out_)));
         EXPECT_EQ(row.box, run.Answer(L"VUV-UZU", IDOK));
         EXPECT_EQ(ArchiveFound, run.WaitForEnd());
         RemoveTree(out_);

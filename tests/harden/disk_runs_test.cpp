@@ -64,7 +64,7 @@ TEST_P(FullDiskRun, StopsWithString11AndRunsNoCommand) {
     if (archiveMode) {
         std::wstring archive = folder / L"full.cab";
         WriteBytes(archive, cabinet);
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /D /H /O " + Quoted(archive) + L" " +
+        ASSERT_TRUE(run.Start(StubPath(), L"/E:setup.exe /D /H /O " + Quoted(archive) + L" " +
                                                            Quoted(WithoutTrailingBackslash(destination))));
     } else {
         PackageHeader header = MakeHeader();
@@ -168,7 +168,7 @@ TEST_P(CancelMoment, NoCommandAndNoShortFileBehindAStoredName) {
     ASSERT_EQ(3u, stored.size());
 
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /D /H /O " + Quoted(FixturePath("cancel.exe")) +
+    ASSERT_TRUE(run.Start(StubPath(), L"/E:setup.exe /D /H /O " + Quoted(FixturePath("cancel.exe")) +
                                                        L" " + Quoted(WithoutTrailingBackslash(destination))));
     HWND progress = run.WaitFor(English.progress);
     ASSERT_TRUE(progress);
@@ -203,10 +203,12 @@ TEST(CancelAtRandom, LeavesOldOrWholeFilesAndRunsNoCommand) {
     TempFolder folder;
     std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
     ASSERT_FALSE(setup.empty());
+    // 20 MB in all: long enough to cancel in, small enough for a 32-bit
+    // test process under emulated Wine, whose heap ends near 128 MB.
     const int kFiles = 10;
     CabContents contents;
     for (int i = 0; i < kFiles; i++)
-        contents.files.push_back({"f" + std::to_string(i) + ".bin", PatternBytes(6000000, i + 1)});
+        contents.files.push_back({"f" + std::to_string(i) + ".bin", PatternBytes(2000000, i + 1)});
     contents.files.push_back({"setup.exe", std::string(setup.begin(), setup.end())});
     std::wstring archive = folder / L"random.cab";
     WriteBytes(archive, BuildCabinet(contents));
@@ -226,7 +228,7 @@ TEST(CancelAtRandom, LeavesOldOrWholeFilesAndRunsNoCommand) {
         PrepareSetup(record, L"");
 
         ModuleRun run;
-        ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /H " + std::wstring(inOverwrite ? L"" : L"/O ") +
+        ASSERT_TRUE(run.Start(StubPath(), L"/E:setup.exe /H " + std::wstring(inOverwrite ? L"" : L"/O ") +
                                                            Quoted(archive) + L" " +
                                                            Quoted(WithoutTrailingBackslash(destination))));
         testing::Message moment;

@@ -32,7 +32,7 @@ TEST_P(LibraryFault, DamagedDataEndsWithString24AndNoPartFile) {
     PrepareSetup(record, L"");
 
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /H /O " + Quoted(archive) + L" " +
+    ASSERT_TRUE(run.Start(StubPath(), L"/E:setup.exe /H /O " + Quoted(archive) + L" " +
                                                        Quoted(WithoutTrailingBackslash(destination))));
     EXPECT_EQ(L"The archive is damaged or could not be extracted completely.", run.Answer(L"VUV-UZU", IDOK));
     run.WaitForEnd();

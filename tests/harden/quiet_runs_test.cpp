@@ -73,7 +73,7 @@ Start Extracted(const std::wstring& folder) {
 }
 
 Start EmptyPackage(const std::wstring& folder) {
-    WriteBytes(folder + L"\\bare.exe", ReadBytes(BuildPath("vuvuzu.exe")));
+    WriteBytes(folder + L"\\bare.exe", ReadBytes(StubPath()));
     return {folder + L"\\bare.exe", L"/Q"};
 }
 
@@ -92,21 +92,21 @@ Start CommandMissing(const std::wstring& folder) {
 }
 
 Start ArchiveMissing(const std::wstring& folder) {
-    return {BuildPath("vuvuzu.exe"), ArchiveArguments(folder + L"\\missing.cab", folder)};
+    return {StubPath(), ArchiveArguments(folder + L"\\missing.cab", folder)};
 }
 
 Start CommandLineTooLong(const std::wstring& folder) {
-    return {BuildPath("vuvuzu.exe"), ArchiveArguments(folder + L"\\" + std::wstring(300, L'n') + L".cab", folder)};
+    return {StubPath(), ArchiveArguments(folder + L"\\" + std::wstring(300, L'n') + L".cab", folder)};
 }
 
 Start ArchiveIsAFolder(const std::wstring& folder) {
     CreateDirectoryW((folder + L"\\folder.cab").c_str(), nullptr);
-    return {BuildPath("vuvuzu.exe"), ArchiveArguments(folder + L"\\folder.cab", folder)};
+    return {StubPath(), ArchiveArguments(folder + L"\\folder.cab", folder)};
 }
 
 Start NoCabinet(const std::wstring& folder) {
     WriteBytes(folder + L"\\plain.txt", std::string("no cabinet in here"));
-    return {BuildPath("vuvuzu.exe"), ArchiveArguments(folder + L"\\plain.txt", folder)};
+    return {StubPath(), ArchiveArguments(folder + L"\\plain.txt", folder)};
 }
 
 Start ContinuationCabinet(const std::wstring& folder) {
@@ -116,7 +116,7 @@ Start ContinuationCabinet(const std::wstring& folder) {
     contents.splitLastBlock = true;
     contents.files = {{"setup.exe", AsText(SetupProgram())}, {"split.txt", std::string(300, 's')}};
     WriteBytes(folder + L"\\first.cab", BuildCabinet(contents));
-    return {BuildPath("vuvuzu.exe"), ArchiveArguments(folder + L"\\first.cab", folder)};
+    return {StubPath(), ArchiveArguments(folder + L"\\first.cab", folder)};
 }
 
 // One changed byte at the end of the cabinet, after the header's CRC.
@@ -134,7 +134,7 @@ Start CrcMismatchWithoutCommand(const std::wstring& folder) { return CrcMismatch
 
 // Wine's cabinet library faults on it: the run ends from the fault filter.
 Start DamagedCabinet(const std::wstring& folder) {
-    return {BuildPath("vuvuzu.exe"),
+    return {StubPath(),
             ArchiveArguments(Widen(VUV_SOURCE_DIR "/tests/harden/fixtures/mszip-damaged-data.cab"), folder)};
 }
 

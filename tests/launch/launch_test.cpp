@@ -300,22 +300,45 @@ static void RecordProcessStarts() {
     ASSERT_GT(PatchImports((void*)realCreateProcessW, (void*)RecordingCreateProcessW), 0);
 }
 
+// The rundll32 of the system folder that fits the package: the 32-bit
+// module always starts its own system folder's (the native one for a '6'
+// package, with redirection off); the 64-bit module starts the WOW64 one
+// for a package made for the 32-bit module, as that module would.
 TEST_F(Launch, InfScriptRunsTheSystemsRundll32ByFullPathWithTheShortPath) {
     RecordProcessStarts();
     std::wstring script = temp / L"drv\\Long Script Name.inf";
     WriteInfScript(script, "01,copied", "payload.txt");
-
-    LaunchCommand(L"drv\\Long Script Name.inf", temp.path().c_str(), FALSE);
-
-    WCHAR system[MAX_PATH], shortPath[MAX_PATH];
+    WCHAR system[MAX_PATH], wow64System[MAX_PATH], shortPath[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_NE(0u, GetSystemWow64DirectoryW(wow64System, MAX_PATH));
     ASSERT_NE(0u, GetShortPathNameW(script.c_str(), shortPath, MAX_PATH));
-    ASSERT_EQ(1u, startedPrograms.size());
-    EXPECT_TRUE(SamePath(std::wstring(system) + L"\\rundll32.exe", startedPrograms[0])) << Narrow(startedPrograms[0]);
-    EXPECT_EQ(L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 " + std::wstring(shortPath),
-              startedCommandLines[0]);
-    EXPECT_TRUE(SamePath(temp / L"drv\\", startedFolders[0])) << Narrow(startedFolders[0]);
-    EXPECT_TRUE(FileExists(temp / L"drv\\copied\\payload.txt"));
+#ifdef _WIN64
+    const wchar_t* plainFolder = wow64System;
+#else
+    const wchar_t* plainFolder = system;
+#endif
+    const struct {
+        char variant;
+        const wchar_t* folder;
+    } rows[] = {{kVariantPlain, plainFolder}, {kVariantX64, system}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.variant);
+        G.RunSettings.variant = row.variant;
+        startedPrograms.clear();
+        startedCommandLines.clear();
+        startedFolders.clear();
+        RemoveTree(temp / L"drv\\copied");
+
+        LaunchCommand(L"drv\\Long Script Name.inf", temp.path().c_str(), FALSE);
+
+        ASSERT_EQ(1u, startedPrograms.size());
+        EXPECT_TRUE(SamePath(std::wstring(row.folder) + L"\\rundll32.exe", startedPrograms[0]))
+            << Narrow(startedPrograms[0]);
+        EXPECT_EQ(L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 " + std::wstring(shortPath),
+                  startedCommandLines[0]);
+        EXPECT_TRUE(SamePath(temp / L"drv\\", startedFolders[0])) << Narrow(startedFolders[0]);
+        EXPECT_TRUE(FileExists(temp / L"drv\\copied\\payload.txt"));
+    }
 }
 
 TEST_F(Launch, InfScriptThatIsMissingStartsNothing) {
@@ -350,10 +373,26 @@ TEST_F(Launch, QuietRunsInstallWithoutQuestionsAndReportWhatKeptACommandFromStar
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, missingFile);
 }
 
-#ifndef _WIN64  // a 64-bit process has no WOW64 folders to tell apart
-// Redirection is off around the system's rundll32 for a '6' package only:
-// the 64-bit setup library then installs into the native system folder.
-TEST_F(Launch, X64PackageInstallsInfThroughTheNativeSystemFolder) {
+// Whether a file of the native system folder exists, and removes it: a
+// 32-bit process looks with its redirection off.
+static bool TakeNativeFile(const std::wstring& path) {
+#ifndef _WIN64
+    PVOID redirection = nullptr;
+    if (!Wow64DisableWow64FsRedirection(&redirection)) ADD_FAILURE() << "redirection stays on";
+#endif
+    bool exists = FileExists(path);
+    DeleteFileW(path.c_str());
+#ifndef _WIN64
+    Wow64RevertWow64FsRedirection(redirection);
+#endif
+    return exists;
+}
+
+// A '6' package's script installs into the native system folder (the
+// 32-bit module turns redirection off around rundll32, the 64-bit module
+// needs nothing); any other package's into the WOW64 one, where the 32-bit
+// module's rundll32 under WOW64 puts it, from either module.
+TEST_F(Launch, InfScriptInstallsIntoTheSystemFolderOfThePackagesKind) {
     struct Row {
         char variant;
         bool nativeFolder;
@@ -373,18 +412,12 @@ TEST_F(Launch, X64PackageInstallsInfThroughTheNativeSystemFolder) {
         LaunchCommand(L"setup.inf", temp.path().c_str(), FALSE);
 
         EXPECT_EQ(kRedirectedKernelMachine, SystemKernelMachine());  // redirection on again
-        PVOID redirection = nullptr;
-        ASSERT_TRUE(Wow64DisableWow64FsRedirection(&redirection));
-        bool native = FileExists(nativeCopy);
         bool wow64 = FileExists(wow64Copy);
-        DeleteFileW(nativeCopy.c_str());
         DeleteFileW(wow64Copy.c_str());
-        Wow64RevertWow64FsRedirection(redirection);
-        EXPECT_EQ(row.nativeFolder, native);
+        EXPECT_EQ(row.nativeFolder, TakeNativeFile(nativeCopy));
         EXPECT_EQ(!row.nativeFolder, wow64);
     }
 }
-#endif
 
 // Not an ".exe" followed by a blank or the end: the whole text is the file.
 // run.exe beside it is not run; the shell reports the missing file itself

@@ -1,4 +1,5 @@
-# cmake -DCHECK=<name> -DSTUB=<vuvuzu.exe> -DMAP=<link map> -DOBJDUMP=<objdump> -P check_stub.cmake
+# cmake -DCHECK=<name> -DSTUB=<vuvuzu.exe> -DMAP=<link map> -DOBJDUMP=<objdump>
+#       -DFORMAT=<pei-i386|pei-x86-64> -DMAGIC=<010b|020b> -P check_stub.cmake
 #
 # no_guard_or_winpthread: the link map lists no C++ guard code (the
 #   program is built without thread-safe statics) and no member of
@@ -8,8 +9,8 @@
 #   which the loader takes from the system folder whatever lies beside a
 #   downloaded package. Everything else (cabinet, mpr, uxtheme) is loaded
 #   at run time by full path.
-# pe32_gui: the product is a 32-bit image for the GUI subsystem, also
-#   where the tests run a 64-bit build of the same sources.
+# gui_image: the stub is an image of the build's kind (PE32 for i386, PE32+
+#   for x86-64) for the GUI subsystem.
 # no_cabinet_signature: the stub never holds "MSCF" and four zero bytes,
 #   which the cabinet search would take for the package's cabinet.
 cmake_minimum_required(VERSION 3.25)
@@ -51,13 +52,13 @@ elseif(CHECK STREQUAL "system_imports_only")
     message(FATAL_ERROR "kernel32 missing from the import table: not the stub?")
   endif()
 
-elseif(CHECK STREQUAL "pe32_gui")
+elseif(CHECK STREQUAL "gui_image")
   execute_process(COMMAND "${OBJDUMP}" -p "${STUB}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${OBJDUMP} -p failed")
   endif()
-  if(NOT dump MATCHES "file format pei-i386" OR NOT dump MATCHES "Magic[ \t]+010b")
-    message(FATAL_ERROR "${STUB} is not a PE32 image for i386")
+  if(NOT dump MATCHES "file format ${FORMAT}\n" OR NOT dump MATCHES "Magic[ \t]+${MAGIC}")
+    message(FATAL_ERROR "${STUB} is not a ${FORMAT} image (optional header magic ${MAGIC})")
   endif()
   if(NOT dump MATCHES "Subsystem[ \t]+00000002")
     message(FATAL_ERROR "${STUB} is not built for the GUI subsystem")

@@ -128,7 +128,7 @@ uint16_t DosTime(int hour, int minute, int second) { return (uint16_t)((hour << 
 
 std::vector<unsigned char> BuildPackage(const std::vector<unsigned char>& cabinet, long* cabinetOffset,
                                         const void* header) {
-    std::vector<unsigned char> package = ReadBytes(BuildPath("vuvuzu.exe"));
+    std::vector<unsigned char> package = ReadBytes(StubPath());
     EXPECT_FALSE(package.empty()) << "the built program is missing";
     const unsigned char* headerBytes = (const unsigned char*)header;
     if (headerBytes)

@@ -128,6 +128,8 @@ std::wstring BuildPath(const std::string& relative) {
     return path;
 }
 
+std::wstring StubPath() { return BuildPath(VUV_STUB_FILE); }
+
 std::string PatternBytes(size_t size, unsigned seed) {
     std::string bytes(size, 0);
     for (size_t i = 0; i < size; i++) {

@@ -34,6 +34,8 @@ std::vector<std::wstring> ListTree(const std::wstring& root);
 
 // Windows path of a file in the build folder (for fixtures made there).
 std::wstring BuildPath(const std::string& relative);
+// The module this build made: vuvuzu.exe, or vuvuzu64.exe in a 64-bit build.
+std::wstring StubPath();
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
 

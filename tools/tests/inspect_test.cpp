@@ -71,6 +71,34 @@ TEST_F(InspectTest, TextReportShowsWhatTheModuleIgnoresWithoutACommand) {
 }
 
 // The module checks bytes 0-5 and 7 of the header; byte 6 is the variant.
+// Which module a package was built on, by its image's processor: the
+// same hand-made image with the machine of each stub, and one of neither.
+TEST_F(InspectTest, NamesTheStubByItsProcessor) {
+    const struct {
+        uint16_t machine;
+        const char* line;
+        const char* json;
+    } rows[] = {
+        {0x014C, "stub: vuvuzu.exe (32-bit, i386)\n", "\"vuvuzu.exe (32-bit, i386)\""},
+        {0x8664, "stub: vuvuzu64.exe (64-bit, x86-64)\n", "\"vuvuzu64.exe (64-bit, x86-64)\""},
+        {0xAA64, "stub: unknown (machine 0x0000AA64)\n", "\"unknown (machine 0x0000AA64)\""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.machine);
+        Bytes stub = MakePeEndingAt(16384);
+        stub[0x84] = (uint8_t)row.machine;  // e_lfanew 0x80, machine after "PE\0\0"
+        stub[0x85] = (uint8_t)(row.machine >> 8);
+        WriteFile(Path("stub.exe"), stub);
+        std::string package = Build("out.exe", {});
+        RunResult text = RunVuvpack({"inspect", package});
+        EXPECT_NE(std::string::npos, text.out.find(row.line)) << text.out;
+        RunResult json = RunVuvpack({"inspect", package, "--json"});
+        EXPECT_EQ(row.json, JsonValue(json.out, "d['stub']"));
+    }
+    RunResult cabinet = RunVuvpack({"inspect", cab_, "--json"});
+    EXPECT_EQ("null", JsonValue(cabinet.out, "d['stub']"));
+}
+
 TEST_F(InspectTest, HeaderMagicDecidesWhetherThereIsAHeader) {
     std::string package = Build("out.exe", {});
     struct Case {

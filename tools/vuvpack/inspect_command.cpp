@@ -53,10 +53,22 @@ static bool ScanPackageFile(FILE* file, uint64_t crcStart, Inspection* inspectio
     return !ferror(file);
 }
 
+// The machine field of the PE header that ImageEndFromBytes found.
+static uint16_t ImageMachine(const uint8_t* probe, size_t count) {
+    if (count < 0x40) return 0;
+    uint32_t peOffset;
+    memcpy(&peOffset, probe + 0x3C, sizeof peOffset);
+    if (peOffset > count - 6) return 0;
+    uint16_t machine;
+    memcpy(&machine, probe + peOffset + 4, sizeof machine);
+    return machine;
+}
+
 static void ReadHeader(FILE* file, Inspection* inspection) {
     uint8_t probe[kImageProbeBytes];
     size_t probeCount = fread(probe, 1, sizeof probe, file);
     inspection->imageEnd = ImageEndFromBytes(probe, probeCount);
+    if (inspection->imageEnd != 0) inspection->machine = ImageMachine(probe, probeCount);
     if (inspection->imageEnd == 0) {
         inspection->headerState = kNoImage;
     } else if (inspection->fileSize <= inspection->imageEnd + (uint64_t)kHeaderSize) {

@@ -15,6 +15,7 @@ enum CrcState { kCrcNone, kCrcOk, kCrcMismatch };
 struct Inspection {
     uint64_t fileSize = 0;
     uint32_t imageEnd = 0;  // 0: no PE image whose end can be found
+    uint16_t machine = 0;   // the image's processor (IMAGE_FILE_MACHINE_*), 0 when unknown
     HeaderState headerState = kNoImage;
     PackageHeader header = {};
     int64_t cabinetOffset = -1;  // first signature in the file

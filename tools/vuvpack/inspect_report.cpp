@@ -42,6 +42,15 @@ static const char* KindName(const Inspection& inspection) {
     return inspection.cabinetOffset == 0 ? "cabinet" : "unknown";
 }
 
+// Which of the two modules the image is, by its processor.
+static std::string StubName(uint16_t machine) {
+    switch (machine) {
+    case 0x014C: return "vuvuzu.exe (32-bit, i386)";
+    case 0x8664: return "vuvuzu64.exe (64-bit, x86-64)";
+    }
+    return "unknown (machine " + Hex32(machine) + ")";
+}
+
 static const char* CrcStateName(CrcState state) {
     switch (state) {
     case kCrcOk: return "ok";
@@ -104,7 +113,10 @@ static std::string HeaderText(const PackageHeader& header) {
 std::string InspectionText(const std::string& path, const Inspection& inspection) {
     std::string out = "file: " + path + " (" + std::to_string(inspection.fileSize) + " bytes)\n";
     out += "kind: " + std::string(KindName(inspection)) + "\n";
-    if (inspection.imageEnd != 0) out += "image end: " + std::to_string(inspection.imageEnd) + "\n";
+    if (inspection.imageEnd != 0) {
+        out += "stub: " + StubName(inspection.machine) + "\n";
+        out += "image end: " + std::to_string(inspection.imageEnd) + "\n";
+    }
     if (inspection.headerState == kValidHeader) out += HeaderText(inspection.header);
     out += "cabinet offset: " + std::to_string(inspection.cabinetOffset) + "\n";
     if (inspection.cabinetRead) out += "cabinet: " + CabinetLine(inspection.cabinet) + "\n";
@@ -141,8 +153,9 @@ static std::string CabinetJson(const CabinetSummary& cabinet) {
 
 std::string InspectionJson(const std::string& path, const Inspection& inspection) {
     std::string out = "{\"file\": " + Quoted(path) + ", \"size\": " + std::to_string(inspection.fileSize) +
-                      ", \"kind\": " + Quoted(KindName(inspection)) + ", \"imageEnd\": " +
-                      std::to_string(inspection.imageEnd);
+                      ", \"kind\": " + Quoted(KindName(inspection)) + ", \"stub\": " +
+                      (inspection.imageEnd != 0 ? Quoted(StubName(inspection.machine)) : "null") +
+                      ", \"imageEnd\": " + std::to_string(inspection.imageEnd);
     out += ", \"header\": " +
            (inspection.headerState == kValidHeader ? HeaderJson(inspection.header, inspection.imageEnd) : "null");
     out += ", \"cabinetOffset\": " + std::to_string(inspection.cabinetOffset);
