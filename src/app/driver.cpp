@@ -117,9 +117,9 @@ static BOOL ChooseDestination(void) {
         if (!G.RunSettings.SkipDestinationDialog && ShowDestinationDialog(G.archiveBaseName) != 1) return FALSE;
         SlashesToBackslashes(destination);
         RemoveTrailingBackslash(destination);
-        // Without a dialog a restart takes the archive's folder as it is, so
-        // the loop always ends.
-        BOOL usable = (restarted && G.RunSettings.SkipDestinationDialog) ||
+        // Without a dialog (or unattended, where it answers OK at once) a
+        // restart takes the archive's folder as it is, so the loop always ends.
+        BOOL usable = (restarted && (G.RunSettings.SkipDestinationDialog || G.QuietRun)) ||
                       (ResolveDestination(destination) && !wcspbrk(destination, L"*?\"<>|"));
         if (usable) break;
         lstrcpynW(destination, G.archiveFolder, kDestinationChars);

@@ -104,6 +104,15 @@ Start ArchiveIsAFolder(const std::wstring& folder) {
     return {StubPath(), ArchiveArguments(folder + L"\\folder.cab", folder)};
 }
 
+// The archive's folder, spelled with the \\?\ prefix, holds a '?': the
+// destination loop falls back to that folder once and must then take it,
+// not ask the (unshown) dialog again for ever. No command: exit code 0.
+Start PrefixedArchivePath(const std::wstring& folder) {
+    std::wstring archive = WithoutTrailingBackslash(folder) + L"\\sample.cab";
+    WriteBytes(archive, CabinetOf(ReadBytes(FixturePath("sample.exe"))));
+    return {StubPath(), L"/Q " + Quoted(L"\\\\?\\" + archive)};
+}
+
 Start NoCabinet(const std::wstring& folder) {
     WriteBytes(folder + L"\\plain.txt", std::string("no cabinet in here"));
     return {StubPath(), ArchiveArguments(folder + L"\\plain.txt", folder)};
@@ -208,6 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"ArchiveMissing", ArchiveMissing, ERROR_FILE_NOT_FOUND, false, Untouched},
                       QuietCase{"CommandLineTooLong", CommandLineTooLong, ERROR_FILE_NOT_FOUND, false, Untouched},
                       QuietCase{"ArchiveIsAFolder", ArchiveIsAFolder, ERROR_OPEN_FAILED, false, Untouched},
+                      QuietCase{"PrefixedArchivePath", PrefixedArchivePath, 0, false, Untouched},
                       QuietCase{"NoCabinet", NoCabinet, ERROR_INVALID_DATA, false, Untouched},
                       QuietCase{"ContinuationCabinet", ContinuationCabinet, ERROR_INVALID_DATA, false, Anything},
                       QuietCase{"CrcMismatchWithCommand", CrcMismatchWithCommand, ERROR_CRC, false, Untouched},
