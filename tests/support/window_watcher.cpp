@@ -34,6 +34,7 @@ void CALLBACK WindowWatcher::OnEvent(HWINEVENTHOOK, DWORD event, HWND window, LO
 }
 
 std::vector<std::wstring> WindowWatcher::Seen() {
+    if (!hook_) return seen_;  // no messages of this thread taken for nothing
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
