@@ -41,10 +41,19 @@ static int ReadCommandText(WCHAR* line, int start, int* mark) {
     return line[textStart] ? textStart + 1 : textStart;
 }
 
+// TRUE when line[end] lies inside quotes. A command's quotes are blanked
+// once its /E: is read, so they no longer count.
+static BOOL InsideQuotes(const WCHAR* line, int end) {
+    int quotes = 0;
+    for (int i = 0; i < end; i++) quotes += line[i] == L'"';
+    return quotes & 1;
+}
+
 // Scans for switches; returns the remainder mark, -1 when none was seen.
 static int ScanSwitches(WCHAR* line) {
     PackageHeader& settings = G.RunSettings;
     int mark = -1;
+    int commandEnd = 0;  // the last /E: command's text ends before this
     int i = 0;
     while (line[i]) {
         if (line[i] != L'/') {
@@ -58,9 +67,19 @@ static int ScanSwitches(WCHAR* line) {
         case L'h': settings.SkipDestinationDialog = 1; mark = i + 2; i += 2; break;
         case L'n': settings.OpenFolderWhenDone = 0; mark = i + 2; i += 2; break;
         case L'o': settings.OverwriteAll = 1; mark = i + 2; i += 2; break;
+        case L'q':
+            // Only a token of its own, and never one of a command's own
+            // switches or part of a quoted path (C:/quarterly).
+            if ((line[i + 2] == L' ' || !line[i + 2]) && i >= commandEnd && !InsideQuotes(line, i)) {
+                G.QuietRun = TRUE;
+                mark = i + 2;
+            }
+            i += 2;
+            break;
         case L'e':
             if (line[i + 2] == L':') {
                 i = ReadCommandText(line, i + 3, &mark);
+                commandEnd = mark;
             } else {
                 // The character after the E is consumed unexamined.
                 i += line[i + 2] ? 3 : 2;

@@ -6,7 +6,7 @@
 enum { kCommandLineChars = 512 };
 
 // text: the command line after the program's name, never empty. Fills
-// G.RunSettings and archivePath (MAX_PATH). Returns 1 (self-extract, or an
+// G.RunSettings and archivePath (MAX_PATH), and sets G.QuietRun for /Q. Returns 1 (self-extract, or an
 // archive that exists) or 0 (archive missing, a folder, or refused).
 //
 // Over-long input is refused, never cut, since a cut path or command

@@ -48,7 +48,8 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
             LONG endValue = (LONG)(CheckedRangeEnd(file, headerEnd, FileSize(file)) + kHeaderSize);
             DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
                                         (LONG)(headerEnd - kHeaderSize), archivePath);
-            if (crc == 0 && G.RunSettings.command[0]) goto endQuietly;
+            // Unattended, a damaged package is not extracted at all.
+            if (crc == 0 && (G.RunSettings.command[0] || G.QuietRun)) goto endQuietly;
             FileSeek(file, 0, 0, FILE_BEGIN);
         }
     }
@@ -118,9 +119,9 @@ static BOOL ChooseDestination(void) {
         if (!G.RunSettings.SkipDestinationDialog && ShowDestinationDialog(G.archiveBaseName) != 1) return FALSE;
         SlashesToBackslashes(destination);
         RemoveTrailingBackslash(destination);
-        // Without a dialog a restart takes the archive's folder as it is, so
-        // the loop always ends.
-        BOOL usable = (restarted && G.RunSettings.SkipDestinationDialog) ||
+        // Without a dialog (or unattended, where it answers OK at once) a
+        // restart takes the archive's folder as it is, so the loop always ends.
+        BOOL usable = (restarted && (G.RunSettings.SkipDestinationDialog || G.QuietRun)) ||
                       (ResolveDestination(destination) && !wcspbrk(destination, L"*?\"<>|"));
         if (usable) break;
         lstrcpynW(destination, G.archiveFolder, kDestinationChars);
@@ -195,11 +196,11 @@ static void FinishRun(int workerExitCode) {
         return;
     }
     if (settings.command[0]) {
-        LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
+        G.QuietExitCode = LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
         DeleteExtractedFiles();
         return;
     }
-    if (settings.OpenFolderWhenDone) {
+    if (settings.OpenFolderWhenDone && !G.QuietRun) {
         MessageBeep(MB_ICONASTERISK);
         ShellExecuteW(nullptr, L"open", settings.destination, nullptr, nullptr, SW_SHOWDEFAULT);
     }
@@ -229,7 +230,7 @@ void RunExtraction(WCHAR* archivePath) {
 
     PackageHeader& settings = G.RunSettings;
     if (settings.confirmPrompt[0] &&
-        MessageBoxW(nullptr, settings.confirmPrompt, settings.confirmCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+        ShowBox(nullptr, settings.confirmPrompt, settings.confirmCaption, MB_ICONQUESTION | MB_YESNO, 0) != IDYES)
         return;
 
     WCHAR fileName[MAX_PATH];

@@ -31,5 +31,6 @@ int RunProgram(const WCHAR* commandLine) {
     int exitCode = -1;
     if (commandLine && commandLine[0]) exitCode = ParseCommandLine(commandLine, G.ArchivePathBuffer);
     RunExtraction(G.ArchivePathBuffer);
-    return exitCode;
+    // Unattended, the exit code tells how the run ended.
+    return G.QuietRun ? (int)G.QuietExitCode : exitCode;
 }

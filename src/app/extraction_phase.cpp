@@ -28,7 +28,8 @@ int RunExtractionPhase(LONG archiveSize) {
         G.ProgressReady = nullptr;
         return -1;
     }
-    HWND dialog = CreateProgressDialog(archiveSize);
+    // An unattended run shows no dialog and simply waits for the worker.
+    HWND dialog = G.QuietRun ? nullptr : CreateProgressDialog(archiveSize);
     SetEvent(G.ProgressReady);
     // Without a dialog nothing would end the loop: the worker's end does.
     if (dialog) PumpMessages();

@@ -64,6 +64,10 @@ struct GlobalState {
     WCHAR ArchivePathBuffer[MAX_PATH];
     const WCHAR* ArchivePath;
     BOOL archivePathRefused;          // parser: the path or the line was too long
+    // /Q: no window at all, and the exit code tells how the run ended. Not a
+    // run setting, so a package header does not undo it (parser writes).
+    BOOL QuietRun;
+    DWORD QuietExitCode;  // the first failure's code, else the command's; 0 = none (both threads, joined)
     WCHAR archiveFolder[MAX_PATH];    // driver: folder of ArchivePath, with backslash
     WCHAR archiveBaseName[MAX_PATH];  // driver: file name without extension
     BOOL PrivateTempFolder;           // driver: destination is this run's ~<program> in %temp%

@@ -52,7 +52,9 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
     Crc32Init();
 
     // No procedure of its own: the system's default dialog handling only.
-    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_CRC_PROGRESS), nullptr, nullptr, 0);
+    // Nor any window in an unattended run.
+    HWND dialog =
+        G.QuietRun ? nullptr : CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_CRC_PROGRESS), nullptr, nullptr, 0);
     HWND bar = nullptr;
     LONG range = 0;
     int barWidth = 0;

@@ -1,5 +1,6 @@
 #include "cabinet_library.h"
 
+#include "app/messages.h"
 #include "app/state.h"
 #include "app/system_library.h"
 
@@ -9,7 +10,7 @@ HFDI CabCreate(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read, PFNWRIT
     if (!G.CabinetModule) {
         // The extraction ends on a reported error.
         G.AbortCode = -1;
-        MessageBoxW(nullptr, L"CABINET.DLL not found.", L"Vorbel", MB_ICONERROR);
+        ShowBox(nullptr, L"CABINET.DLL not found.", L"Vorbel", MB_ICONERROR, ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     G.CabinetCreate = (decltype(G.CabinetCreate))(void*)GetProcAddress(G.CabinetModule, "FDICreate");

@@ -142,7 +142,7 @@ static BOOL IsReplacedCharacter(WCHAR c) {
 
 static void ShowInvalidFileName(void) {
     G.AbortCode = -1;
-    MessageBoxW(ProgressOwner(), L"Invalid file-name.", kCaption, MB_ICONERROR);
+    ShowBox(ProgressOwner(), L"Invalid file-name.", kCaption, MB_ICONERROR, ERROR_FILE_CORRUPT);
 }
 
 int CleanStoredName(WCHAR* name) {
@@ -204,6 +204,10 @@ const WCHAR* ShowSystemError(DWORD code) {
         wsprintfW(G.SystemErrorText, L"Unknown error %ld", (long)code);
     if (systemText) LocalFree(systemText);
 
-    if (G.SystemErrorText[0]) MessageBoxW(ProgressOwner(), G.SystemErrorText, kCaption, MB_ICONERROR);
+    // Under /Q the one error shown here, a name too long, ends the run with
+    // the matching code.
+    if (G.SystemErrorText[0])
+        ShowBox(ProgressOwner(), G.SystemErrorText, kCaption, MB_ICONERROR,
+                code == (DWORD)CO_E_PATHTOOLONG ? ERROR_FILENAME_EXCED_RANGE : code);
     return G.SystemErrorText;
 }

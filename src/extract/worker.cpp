@@ -35,7 +35,7 @@ static LONG WINAPI LibraryFault(EXCEPTION_POINTERS* exception) {
     }
     if (G.OuterFaultFilter) return G.OuterFaultFilter(exception);
     ShowStringBox(nullptr, IDS_EXTRACTION_FAILED, MB_ICONERROR);
-    TerminateProcess(GetCurrentProcess(), 0);
+    TerminateProcess(GetCurrentProcess(), G.QuietExitCode);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 

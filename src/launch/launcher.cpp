@@ -13,7 +13,9 @@ enum {
     kProbesAfterEnded = 3000,   // ~30 s after a program that had ended at once
 };
 
-static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall 132 %s";
+// The setup library's install mode: 128, the script's folder is the source,
+// plus 4, ask before a restart; an unattended run never asks (128 alone).
+static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall %d %s";
 
 WCHAR* SplitParameters(WCHAR* command) {
     // "| 0x20" folds the case of ASCII letters only.
@@ -64,13 +66,14 @@ static UINT RundllFolder(WCHAR* folder, UINT chars) {
 
 // The setup library installs the script in a child process, always waited
 // for. rundll32 is named by its full path: the search order of
-// CreateProcessW would look in the program's own folder first.
-static void RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
+// CreateProcessW would look in the program's own folder first. The setup
+// library reports no result: 0 once rundll32 ran, else why it did not.
+static DWORD RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
     WCHAR rundll[MAX_PATH];
     WCHAR shortPath[MAX_PATH];
     UINT systemLength = RundllFolder(rundll, ARRAYSIZE(rundll));
-    if (systemLength == 0 || systemLength >= ARRAYSIZE(rundll)) return;
-    if (FAILED(StringCchCatW(rundll, ARRAYSIZE(rundll), L"\\rundll32.exe"))) return;
+    if (systemLength == 0 || systemLength >= ARRAYSIZE(rundll)) return GetLastError();
+    if (FAILED(StringCchCatW(rundll, ARRAYSIZE(rundll), L"\\rundll32.exe"))) return ERROR_FILENAME_EXCED_RANGE;
 
     // The 64-bit module sees the native system folder already.
     int redirectionOff = 0;
@@ -78,9 +81,12 @@ static void RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
     if (G.RunSettings.variant == kVariantX64) redirectionOff = Wow64Control(0);
 #endif
 
+    DWORD result = ERROR_FILENAME_EXCED_RANGE;
     DWORD shortLength = GetShortPathNameW(path, shortPath, ARRAYSIZE(shortPath));
+    if (!shortLength) result = GetLastError();
     if (shortLength != 0 && shortLength < ARRAYSIZE(shortPath) &&
-        SUCCEEDED(StringCchPrintfW(path, kCommandBufferChars, kInfCommandFormat, shortPath))) {
+        SUCCEEDED(StringCchPrintfW(path, kCommandBufferChars, kInfCommandFormat, G.QuietRun ? 128 : 132,
+                                   shortPath))) {
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -88,10 +94,14 @@ static void RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
             WaitForSingleObject(process.hProcess, INFINITE);
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
+            result = 0;
+        } else {
+            result = GetLastError();
         }
     }
 
     if (redirectionOff) Wow64Control(1);
+    return result;
 }
 
 // Waits, after a program has ended, for an installer window it may have
@@ -110,36 +120,40 @@ static void WaitForInstallerWindow(int probes) {
     }
 }
 
-static void RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
+// An unattended run always waits for the program, to hand back its exit
+// code; a document's viewer is waited for as well, and gives 0.
+static DWORD RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_NOCLOSEPROCESS;  // the shell's own error boxes stay
+    // The shell's own error boxes stay, but for an unattended run.
+    execute.fMask = G.QuietRun ? SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI : SEE_MASK_NOCLOSEPROCESS;
     execute.lpFile = file;
     execute.lpParameters = parameters;
     execute.lpDirectory = workingFolder;
     execute.nShow = SW_SHOW;
-    if (!ShellExecuteExW(&execute) || !execute.hProcess) return;
+    if (!ShellExecuteExW(&execute)) return GetLastError();
+    if (!execute.hProcess) return 0;
 
     DWORD exitCode = STILL_ACTIVE;
     WaitForInputIdle(execute.hProcess, INFINITE);
     Sleep(100);
-    if (!GetExitCodeProcess(execute.hProcess, &exitCode) || !waitFlag) {
-        CloseHandle(execute.hProcess);
-        return;
-    }
-
+    BOOL known = GetExitCodeProcess(execute.hProcess, &exitCode);
+    if (!known) exitCode = GetLastError();
     int probes = kProbesAfterEnded;
-    if (exitCode == STILL_ACTIVE) {
+    if (known && exitCode == STILL_ACTIVE && (waitFlag || G.QuietRun)) {
         while (WaitForSingleObject(execute.hProcess, 0) == WAIT_TIMEOUT) Sleep(100);
         probes = kProbesAfterRunning;
+        GetExitCodeProcess(execute.hProcess, &exitCode);
     }
     CloseHandle(execute.hProcess);
-    WaitForInstallerWindow(probes);
+    if (known && waitFlag) WaitForInstallerWindow(probes);
+    return parameters ? exitCode : 0;
 }
 
-void LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag) {
+DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag) {
     WCHAR path[kCommandBufferChars] = {};
-    if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%s%s", destination, command))) return;
+    if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%s%s", destination, command)))
+        return ERROR_FILENAME_EXCED_RANGE;
     WCHAR* commandPart = path + lstrlenW(destination);
 
     WCHAR* parameters = nullptr;
@@ -150,10 +164,8 @@ void LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag
     // A folder cut to the buffer would be another folder: refused.
     WCHAR workingFolder[MAX_PATH];
     SplitPath(path, workingFolder, nullptr);
-    if (lstrlenW(workingFolder) >= MAX_PATH - 1) return;
+    if (lstrlenW(workingFolder) >= MAX_PATH - 1) return ERROR_FILENAME_EXCED_RANGE;
 
-    if (infScript)
-        RunInfScript(path, workingFolder);
-    else
-        RunThroughShell(path, parameters, workingFolder, waitFlag);
+    if (infScript) return RunInfScript(path, workingFolder);
+    return RunThroughShell(path, parameters, workingFolder, waitFlag);
 }

@@ -9,8 +9,10 @@ enum { kInstallerNameChars = 128 };
 // destination ends in a backslash. waitFlag (DeleteAfterRun): wait for the
 // program and for an installer window it leaves. An ".inf" command runs
 // through the system's setup library and is always waited for. Shows no
-// message; failures end it quietly.
-void LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag);
+// message; failures end it quietly. Returns the exit code of an unattended
+// run (/Q): the program's own, 0 for a document or a setup script that
+// ran, or the error that kept the command from starting.
+DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag);
 
 // Both buffers kInstallerNameChars. Returns the first installer window found
 // (or null); only the buffer of the name that matched is left non-empty.

@@ -11,6 +11,7 @@
 #include "theme.h"
 
 int ShowDestinationDialog(const WCHAR* archiveBaseName) {
+    if (G.QuietRun) return IDOK;  // unattended: the destination as it stands
     if (!archiveBaseName) archiveBaseName = L"";
     return (int)DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_DESTINATION), nullptr,
                                 DestinationDialogProc, (LPARAM)archiveBaseName);

@@ -88,6 +88,7 @@ static INT_PTR CALLBACK OverwritePromptProc(HWND dialog, UINT message, WPARAM wP
 }
 
 INT_PTR ShowOverwritePrompt(const OverwriteQuery* query) {
+    if (G.QuietRun) return IDYES;  // unattended: the dialog's default
     INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OVERWRITE), ProgressOwner(),
                                      OverwritePromptProc, (LPARAM)query);
     // 0 means the owner is gone (the progress dialog was closed from its

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/entry.h"
+#include "app/package.h"
 #include "app/state.h"
 #include "test_files.h"
 
@@ -45,6 +46,7 @@ struct ParseResult {
 static ParseResult Parse(const std::wstring& line) {
     SetDefaultSettings();
     G.archivePathRefused = FALSE;
+    G.QuietRun = FALSE;
     struct {
         WCHAR path[MAX_PATH];
         WCHAR guard[16];
@@ -147,6 +149,53 @@ TEST_F(CommandLine, Grammar) {
         EXPECT_EQ(Expand(settings.destination), G.RunSettings.destination);
         EXPECT_FALSE(G.archivePathRefused);
     }
+}
+
+// /Q: a token of its own, in either mode, but never a command's own switch
+// or a part of a quoted path. It leaves the remainder mark like /D.
+TEST_F(CommandLine, QuietSwitch) {
+    const struct {
+        const wchar_t* line;
+        const wchar_t* archivePath;
+        int result;
+        bool quiet;
+        const wchar_t* command;
+    } rows[] = {
+        {L"/Q", L"", 1, true, L""},
+        {L"/q {cab}", L"{cab}", 1, true, L""},
+        {L"{cab} /Q", L"{cab}", 1, true, L""},
+        {L"/Q \"{cab}\" \"{out}\"", L"{cab}", 1, true, L""},
+        {L"/Q/O {cab}", L"{cab}", 1, false, L""},
+        {L"/Qx {cab}", L"/Qx {cab}", 0, false, L""},
+        {L"/E:\"msiexec /i a.msi /qn\" {cab}", L"{cab}", 1, false, L"msiexec /i a.msi /qn"},
+        {L"/E:\"setup.exe /q\" {cab}", L"{cab}", 1, false, L"setup.exe /q"},
+        {L"/E:setup.exe/q {cab}", L"{cab}", 1, false, L"setup.exe/q"},
+        {L"/E:\"setup.exe /s\" /Q {cab}", L"{cab}", 1, true, L"setup.exe /s"},
+        {L"\"C:/quarterly/x.cab\"", L"C:/quarterly/x.cab", 0, false, L""},
+        {L"\"{root}a/q b.cab\" /N", L"{root}a/q b.cab", 0, false, L""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.line));
+        ParseResult parsed = Parse(Expand(row.line));
+        EXPECT_EQ(row.result, parsed.result);
+        EXPECT_EQ(Expand(row.archivePath), parsed.archivePath);
+        EXPECT_EQ(row.quiet, G.QuietRun != FALSE);
+        EXPECT_STREQ(row.command, G.RunSettings.command);
+    }
+}
+
+// A valid package header replaces the run settings, not /Q.
+TEST_F(CommandLine, QuietSwitchOutlivesAPackageHeader) {
+    Parse(L"/Q");
+    ASSERT_TRUE(G.QuietRun);
+    PackageHeader header = {};
+    memcpy(&header, kHeaderMagic, sizeof(kHeaderMagic));
+    header.variant = kVariantPlain;
+    header.SkipDestinationDialog = 1;
+    WCHAR archivePath[MAX_PATH] = L"C:\\pkg\\package.exe";
+    ApplyPackageHeader(&header, archivePath);
+    EXPECT_EQ(1, G.RunSettings.SkipDestinationDialog);
+    EXPECT_TRUE(G.QuietRun);
 }
 
 TEST_F(CommandLine, ParserEditsACopyOfTheLine) {

@@ -76,6 +76,18 @@ bool ModuleRun::Start(const std::wstring& program, const std::wstring& arguments
     return started;
 }
 
+// Suspended until the hook is in place, so that no early window escapes.
+bool ModuleRun::StartWatched(const std::wstring& program, const std::wstring& arguments) {
+    bool started = child_.Start(program, arguments, true);
+    EXPECT_TRUE(started) << "cannot start " << Narrow(program);
+    if (!started) return false;
+    bool watched = watcher_.Watch(child_.Id());
+    EXPECT_TRUE(watched) << "no window hook";
+    bool resumed = child_.Resume();
+    EXPECT_TRUE(resumed) << "cannot resume " << Narrow(program);
+    return watched && resumed;
+}
+
 std::vector<HWND> ModuleRun::OpenWindows() const {
     std::vector<HWND> found;
     ProcessWindows search = {child_.Id(), &found};
@@ -122,6 +134,7 @@ HWND ModuleRun::Await(const std::wstring& caption, DWORD timeoutMs, bool endIsFa
             child_.Kill();
             return nullptr;
         }
+        watcher_.Seen();  // names windows while they are still there
         Sleep(PollMs);
     }
 }
@@ -145,6 +158,7 @@ DWORD ModuleRun::WaitForEnd(DWORD timeoutMs) {
             child_.Kill();
             return Failed;
         }
+        watcher_.Seen();
         Sleep(PollMs);
     }
     DWORD exitCode = Failed;

@@ -12,6 +12,7 @@
 
 #include "app/package_header.h"
 #include "gui_driver.h"
+#include "window_watcher.h"
 
 // The module's exit code, the parser's result: -1 without arguments, 1 when
 // the named archive was found, 0 when not.
@@ -37,6 +38,10 @@ public:
 
     // Starts program (a Windows path) with arguments after its quoted name.
     bool Start(const std::wstring& program, const std::wstring& arguments = L"");
+    // The same, with every window that its process creates or shows
+    // recorded from its first instruction on (WatchedWindows).
+    bool StartWatched(const std::wstring& program, const std::wstring& arguments = L"");
+    std::vector<std::wstring> WatchedWindows() { return watcher_.Seen(); }
 
     // Waits for a dialog or message box of the module with this caption.
     // Any other box that comes up meanwhile (not the progress dialog or the
@@ -65,7 +70,8 @@ private:
     bool ReportUnexpected(const std::wstring& expected);
 
     Captions captions_;
-    ChildProcess child_;
+    WindowWatcher watcher_;
+    ChildProcess child_;  // after the watcher: killed before the hook goes
 };
 
 // What the sample setup program recorded about its start.

@@ -11,6 +11,7 @@
 //   VUV_SETUP_EXTRA    a file to create, relative to the working folder, as
 //                      an installer leaves a log behind
 //   VUV_SETUP_LIFE_MS  how long the window stays (default 8000)
+//   VUV_SETUP_EXIT_CODE  the program's exit code (default 0)
 //
 // Its title is not "Setup": the module would take such a window for an
 // installer's and wait for it.
@@ -106,5 +107,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         DispatchMessageW(&message);
     }
     if (!record.empty()) WriteUtf8(record + L".done", L"done\n");
-    return 0;
+    return _wtoi(Env(L"VUV_SETUP_EXIT_CODE").c_str());
 }

@@ -364,6 +364,28 @@ TEST_F(Launch, InfScriptThatIsMissingStartsNothing) {
     }
 }
 
+// Unattended (/Q): the setup library's mode that neither asks nor restarts
+// (128), and 0 once rundll32 ran; a command that can't be started gives
+// its error, and the shell shows no box of its own.
+TEST_F(Launch, QuietRunsInstallWithoutQuestionsAndReportWhatKeptACommandFromStarting) {
+    RecordProcessStarts();
+    WriteInfScript(temp / L"setup.inf", "01,copied", "payload.txt");
+    G.QuietRun = TRUE;
+    DWORD installed = LaunchCommand(L"setup.inf", temp.path().c_str(), FALSE);
+    DWORD missingScript = LaunchCommand(L"missing.inf", temp.path().c_str(), FALSE);
+    DWORD missingFile = 0;
+    AnsweredBox box = AnswerBoxDuring(L"", [&] { missingFile = LaunchCommand(L"run.exec", temp.path().c_str(), FALSE); });
+    G.QuietRun = FALSE;
+
+    EXPECT_EQ(0u, installed);
+    ASSERT_EQ(1u, startedCommandLines.size());
+    EXPECT_NE(std::wstring::npos, startedCommandLines[0].find(L" DefaultInstall 128 ")) << Narrow(startedCommandLines[0]);
+    EXPECT_TRUE(FileExists(temp / L"copied\\payload.txt"));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, missingScript);
+    EXPECT_FALSE(box.shown) << Narrow(box.text);
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, missingFile);
+}
+
 // Whether a file of the native system folder exists, and removes it: a
 // 32-bit process looks with its redirection off.
 static bool TakeNativeFile(const std::wstring& path) {

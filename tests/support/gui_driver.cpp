@@ -88,22 +88,34 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 ChildProcess::~ChildProcess() {
     Kill();
     if (process_) CloseHandle(process_);
+    if (thread_) CloseHandle(thread_);
 }
 
-bool ChildProcess::Start(const std::wstring& module, const std::wstring& arguments) {
+bool ChildProcess::Start(const std::wstring& module, const std::wstring& arguments, bool suspended) {
     if (process_) return false;
     std::wstring commandLine = L"\"" + module + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(module.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
+    if (!CreateProcessW(module.c_str(), &commandLine[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
+                        nullptr, nullptr, &startup, &info))
         return false;
-    CloseHandle(info.hThread);
+    if (suspended)
+        thread_ = info.hThread;
+    else
+        CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
     return true;
+}
+
+bool ChildProcess::Resume() {
+    if (!thread_) return false;
+    bool resumed = ResumeThread(thread_) != (DWORD)-1;
+    CloseHandle(thread_);
+    thread_ = nullptr;
+    return resumed;
 }
 
 bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {

@@ -46,8 +46,9 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts module (a Windows path) with arguments appended to its quoted
-    // name as the command line.
-    bool Start(const std::wstring& module, const std::wstring& arguments);
+    // name as the command line; a suspended one runs after Resume.
+    bool Start(const std::wstring& module, const std::wstring& arguments, bool suspended = false);
+    bool Resume();
     // Waits for the end and returns true with its exit code; on time-out
     // kills the process and returns false.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
@@ -57,6 +58,7 @@ public:
 
 private:
     HANDLE process_ = nullptr;
+    HANDLE thread_ = nullptr;  // kept while suspended
     DWORD id_ = 0;
 };
 

@@ -1,0 +1,297 @@
+// Unattended runs (/Q) of the built module, one per way such a run can
+// end here: each ends by itself, shows no window at all (every window its
+// process creates or shows is recorded by a hook), runs the command only
+// where it may, and ends with the exit code that tells what happened.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "../e2e/module_run.h"
+#include "app/package_header.h"
+#include "cab_writer.h"
+#include "mount_paths.h"
+#include "pe_image.h"
+#include "test_files.h"
+
+namespace {
+
+constexpr DWORD QuietRunMs = 60000;  // emulated 32-bit Wine is slow; a hang is far longer
+
+std::vector<unsigned char> SetupProgram() { return ReadBytes(FixturePath("payload\\setup.exe")); }
+
+std::string AsText(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// A package of contents with setup.exe as its command, extracted into
+// destination without a dialog.
+std::vector<unsigned char> CommandPackage(std::vector<CabFile> files, const std::wstring& destination) {
+    files.push_back({"setup.exe", AsText(SetupProgram())});
+    CabContents contents;
+    contents.files = files;
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, destination);
+    SetHeaderText(header.command, kCommandChars, L"setup.exe");
+    header.OverwriteAll = 1;
+    header.SkipDestinationDialog = 1;
+    long offset = 0;
+    return BuildPackage(BuildCabinet(contents), &offset, &header);
+}
+
+// The module with /Q and an archive in quotes, extracted into folder\out
+// with setup.exe as the command.
+std::wstring ArchiveArguments(const std::wstring& archive, const std::wstring& folder) {
+    return L"/Q /E:setup.exe /H /O " + Quoted(archive) + L" " + Quoted(folder + L"\\out");
+}
+
+struct Start {
+    std::wstring program;
+    std::wstring arguments;
+    std::wstring leftover;  // a folder outside the test's own, removed afterwards
+};
+
+// Prepares one run in folder (the sample setup program records its start
+// beside it) and says how to start it.
+typedef Start (*Prepare)(const std::wstring& folder);
+
+// What folder\out holds afterwards.
+enum Output { Untouched, Sample, Anything };
+
+struct QuietCase {
+    const char* name;
+    Prepare prepare;
+    DWORD exitCode;
+    bool commandRuns;
+    Output output;
+};
+
+void PrintTo(const QuietCase& row, std::ostream* out) { *out << row.name; }
+
+Start Extracted(const std::wstring& folder) {
+    WriteBytes(folder + L"\\package.exe", MakePackage({}));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+
+Start EmptyPackage(const std::wstring& folder) {
+    WriteBytes(folder + L"\\bare.exe", ReadBytes(StubPath()));
+    return {folder + L"\\bare.exe", L"/Q"};
+}
+
+Start CommandExits7(const std::wstring& folder) {
+    PackageOptions options;
+    options.command = L"setup.exe";
+    WriteBytes(folder + L"\\package.exe", MakePackage(options));
+    return {folder + L"\\package.exe", L"/q"};
+}
+
+Start CommandMissing(const std::wstring& folder) {
+    PackageOptions options;
+    options.command = L"missing.exe";
+    WriteBytes(folder + L"\\package.exe", MakePackage(options));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+
+Start ArchiveMissing(const std::wstring& folder) {
+    return {StubPath(), ArchiveArguments(folder + L"\\missing.cab", folder)};
+}
+
+Start CommandLineTooLong(const std::wstring& folder) {
+    return {StubPath(), ArchiveArguments(folder + L"\\" + std::wstring(300, L'n') + L".cab", folder)};
+}
+
+Start ArchiveIsAFolder(const std::wstring& folder) {
+    CreateDirectoryW((folder + L"\\folder.cab").c_str(), nullptr);
+    return {StubPath(), ArchiveArguments(folder + L"\\folder.cab", folder)};
+}
+
+// The archive's folder, spelled with the \\?\ prefix, holds a '?': the
+// destination loop falls back to that folder once and must then take it,
+// not ask the (unshown) dialog again for ever. No command: exit code 0.
+Start PrefixedArchivePath(const std::wstring& folder) {
+    std::wstring archive = WithoutTrailingBackslash(folder) + L"\\sample.cab";
+    WriteBytes(archive, CabinetOf(ReadBytes(FixturePath("sample.exe"))));
+    return {StubPath(), L"/Q " + Quoted(L"\\\\?\\" + archive)};
+}
+
+Start NoCabinet(const std::wstring& folder) {
+    WriteBytes(folder + L"\\plain.txt", std::string("no cabinet in here"));
+    return {StubPath(), ArchiveArguments(folder + L"\\plain.txt", folder)};
+}
+
+Start ContinuationCabinet(const std::wstring& folder) {
+    CabContents contents;
+    contents.blockSize = 100;
+    contents.nextCabinet = "next.cab";
+    contents.splitLastBlock = true;
+    contents.files = {{"setup.exe", AsText(SetupProgram())}, {"split.txt", std::string(300, 's')}};
+    WriteBytes(folder + L"\\first.cab", BuildCabinet(contents));
+    return {StubPath(), ArchiveArguments(folder + L"\\first.cab", folder)};
+}
+
+// One changed byte at the end of the cabinet, after the header's CRC.
+Start CrcMismatch(const std::wstring& folder, const std::wstring& command) {
+    PackageOptions options;
+    options.command = command;
+    options.crc = true;
+    std::vector<unsigned char> package = MakePackage(options);
+    package.back() ^= 0x5A;
+    WriteBytes(folder + L"\\package.exe", package);
+    return {folder + L"\\package.exe", L"/Q"};
+}
+Start CrcMismatchWithCommand(const std::wstring& folder) { return CrcMismatch(folder, L"setup.exe"); }
+Start CrcMismatchWithoutCommand(const std::wstring& folder) { return CrcMismatch(folder, L""); }
+
+// Wine's cabinet library faults on it: the run ends from the fault filter.
+Start DamagedCabinet(const std::wstring& folder) {
+    return {StubPath(),
+            ArchiveArguments(Widen(VUV_SOURCE_DIR "/tests/harden/fixtures/mszip-damaged-data.cab"), folder)};
+}
+
+Start NamedPackage(const std::wstring& folder, const char* name) {
+    WriteBytes(folder + L"\\package.exe", CommandPackage({{name, "data"}}, folder + L"\\out"));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+Start InvalidFileName(const std::wstring& folder) { return NamedPackage(folder, ". ."); }
+Start SkippedName(const std::wstring& folder) { return NamedPackage(folder, "\\\\\\"); }
+Start NameTooLong(const std::wstring& folder) { return NamedPackage(folder, std::string(300, 'c').c_str()); }
+
+Start FullDisk(const std::wstring& folder) {
+    std::wstring destination = Mounts() + L"small\\quiet" + std::to_wstring(GetCurrentProcessId());
+    WriteBytes(folder + L"\\package.exe", CommandPackage({{"big.bin", PatternBytes(3000000, 3)}}, destination));
+    return {folder + L"\\package.exe", L"/Q", destination + L"\\"};
+}
+
+Start UnwritableDestination(const std::wstring& folder) {
+    WriteBytes(folder + L"\\package.exe", CommandPackage({{"first.txt", "first"}}, Mounts() + L"readonly\\missing"));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+
+Start ReadOnlyFolder(const std::wstring& folder) {
+    WriteBytes(folder + L"\\package.exe", CommandPackage({{"first.txt", "first"}}, Mounts() + L"readonly\\existing"));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+
+Start Win64Package(const std::wstring& folder) {
+    PackageOptions options;
+    options.command = L"setup.exe";
+    options.variant = kVariantX64;
+    WriteBytes(folder + L"\\package.exe", MakePackage(options));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+
+class QuietRun : public ::testing::TestWithParam<QuietCase> {};
+
+TEST_P(QuietRun, EndsAloneWithoutAWindowAndWithItsExitCode) {
+    QuietCase row = GetParam();
+    // Only a system without WOW64 refuses a '6' package (the 32-bit prefix,
+    // harden_quiet_runs_win32); elsewhere it is an ordinary one.
+    WCHAR wow64Folder[MAX_PATH];
+    if (row.prepare == Win64Package && GetSystemWow64DirectoryW(wow64Folder, MAX_PATH))
+        row = {row.name, row.prepare, 7, true, Sample};
+    ASSERT_TRUE(FolderExists(Mounts() + L"readonly\\existing") || row.prepare == Win64Package)
+        << "the mounts are missing";
+    TempFolder folder;
+    std::wstring record = folder / L"setup-record.txt";
+    PrepareSetup(record, L"");
+    SetEnvironmentVariableW(L"VUV_SETUP_EXIT_CODE", L"7");
+    Start start = row.prepare(folder.path());
+
+    ModuleRun run;
+    ASSERT_TRUE(run.StartWatched(start.program, start.arguments));
+    DWORD exitCode = run.WaitForEnd(QuietRunMs);
+    SetEnvironmentVariableW(L"VUV_SETUP_EXIT_CODE", nullptr);
+    EXPECT_EQ(row.exitCode, exitCode);
+    EXPECT_EQ(std::vector<std::wstring>{}, run.WatchedWindows());
+    EXPECT_EQ(row.commandRuns, FileExists(record)) << "whether the command ran";
+    if (row.commandRuns) EXPECT_TRUE(ReadSetupRecord(record).done) << "the command was not waited for";
+    if (row.output == Untouched) EXPECT_FALSE(FolderExists(folder / L"out"));
+    if (row.output == Sample) EXPECT_EQ(SampleTree, ListTree(folder / L"out\\"));
+    if (!start.leftover.empty()) RemoveTree(start.leftover);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, QuietRun,
+    ::testing::Values(QuietCase{"Extracted", Extracted, 0, false, Sample}, QuietCase{"EmptyPackage", EmptyPackage, 0, false, Untouched},
+                      QuietCase{"CommandExits7", CommandExits7, 7, true, Sample},
+                      QuietCase{"CommandMissing", CommandMissing, ERROR_FILE_NOT_FOUND, false, Sample},
+                      QuietCase{"ArchiveMissing", ArchiveMissing, ERROR_FILE_NOT_FOUND, false, Untouched},
+                      QuietCase{"CommandLineTooLong", CommandLineTooLong, ERROR_FILE_NOT_FOUND, false, Untouched},
+                      QuietCase{"ArchiveIsAFolder", ArchiveIsAFolder, ERROR_OPEN_FAILED, false, Untouched},
+                      QuietCase{"PrefixedArchivePath", PrefixedArchivePath, 0, false, Untouched},
+                      QuietCase{"NoCabinet", NoCabinet, ERROR_INVALID_DATA, false, Untouched},
+                      QuietCase{"ContinuationCabinet", ContinuationCabinet, ERROR_INVALID_DATA, false, Anything},
+                      QuietCase{"CrcMismatchWithCommand", CrcMismatchWithCommand, ERROR_CRC, false, Untouched},
+                      QuietCase{"CrcMismatchWithoutCommand", CrcMismatchWithoutCommand, ERROR_CRC, false, Untouched},
+                      QuietCase{"DamagedCabinet", DamagedCabinet, ERROR_FILE_CORRUPT, false, Anything},
+                      QuietCase{"InvalidFileName", InvalidFileName, ERROR_FILE_CORRUPT, false, Anything},
+                      QuietCase{"SkippedName", SkippedName, ERROR_FILE_CORRUPT, false, Anything},
+                      QuietCase{"NameTooLong", NameTooLong, ERROR_FILENAME_EXCED_RANGE, false, Anything},
+                      QuietCase{"FullDisk", FullDisk, ERROR_DISK_FULL, false, Untouched},
+                      QuietCase{"UnwritableDestination", UnwritableDestination, ERROR_DIRECTORY, false, Untouched},
+                      QuietCase{"ReadOnlyFolder", ReadOnlyFolder, ERROR_FILE_CORRUPT, false, Untouched},
+                      QuietCase{"Win64Package", Win64Package, ERROR_EXE_MACHINE_TYPE_MISMATCH, false, Untouched}),
+    [](const ::testing::TestParamInfo<QuietCase>& info) { return info.param.name; });
+
+// A package that asks everything: the confirmation, the destination dialog
+// ("out" beside it), the creation of that folder, and, in the second run,
+// every existing file. Under /Q each takes the answer Enter would give.
+class AskingPackage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PackageHeader header = MakeHeader();
+        SetHeaderText(header.destination, kDestinationChars, L"out");
+        SetHeaderText(header.command, kCommandChars, L"setup.exe");
+        SetHeaderText(header.confirmCaption, kCaptionChars, L"Quiet package");
+        SetHeaderText(header.confirmPrompt, kPromptChars, L"Install the sample files?");
+        header.OpenFolderWhenDone = 1;
+        long offset = 0;
+        WriteBytes(package_, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
+        PrepareSetup(record_, L"");
+        SetEnvironmentVariableW(L"VUV_SETUP_EXIT_CODE", L"7");
+    }
+    void TearDown() override { SetEnvironmentVariableW(L"VUV_SETUP_EXIT_CODE", nullptr); }
+
+    TempFolder folder_;
+    std::wstring package_ = folder_ / L"asking.exe";
+    std::wstring record_ = folder_ / L"setup-record.txt";
+    std::wstring out_ = folder_ / L"out\\";
+};
+
+TEST_F(AskingPackage, QuietRunsTakeEveryDefaultAndReplaceOldFiles) {
+    for (int pass = 0; pass < 2; pass++) {
+        SCOPED_TRACE(pass == 0 ? "into a missing folder" : "over existing files");
+        if (pass == 1) {
+            WriteBytes(out_ + L"readme.txt", std::string("old"));
+            DeleteFileW(record_.c_str());
+        }
+        ModuleRun run;
+        ASSERT_TRUE(run.StartWatched(package_, L"/Q"));
+        EXPECT_EQ(7u, run.WaitForEnd(QuietRunMs));
+        EXPECT_EQ(std::vector<std::wstring>{}, run.WatchedWindows());
+        EXPECT_EQ(SampleTree, ListTree(out_));
+        EXPECT_TRUE(ReadBytes(out_ + L"readme.txt") == ReadBytes(FixturePath("payload\\readme.txt")));
+        SetupRecord setup = ReadSetupRecord(record_);
+        EXPECT_TRUE(setup.present && setup.done) << "the command did not run, or was not waited for";
+        EXPECT_EQ(WithoutTrailingBackslash(out_), setup.folder);
+    }
+}
+
+// The watcher's proof: the same package without /Q shows its windows, and
+// the hook reports each of them.
+TEST_F(AskingPackage, WithoutQTheWatcherSeesTheQuestionAndTheDialog) {
+    ModuleRun run;
+    ASSERT_TRUE(run.StartWatched(package_));
+    EXPECT_EQ(L"Install the sample files?", run.Answer(L"Quiet package", IDYES));
+    HWND dialog = run.WaitFor(English.destination);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+    EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
+    std::vector<std::wstring> seen = run.WatchedWindows();
+    std::wstring all;
+    for (const std::wstring& line : seen) all += line + L"\n";
+    EXPECT_NE(std::wstring::npos, all.find(L"create #32770 \"Quiet package\"")) << Narrow(all);
+    EXPECT_NE(std::wstring::npos, all.find(L"create #32770 \"" + English.destination + L"\"")) << Narrow(all);
+    EXPECT_FALSE(FileExists(record_));
+}
+
+}  // namespace
