@@ -10,7 +10,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VUV_BUILD_DIR:-$root/build}"
 build64="$build/x64"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No crash waits for a debugger: under the i386 emulator a 32-bit helper of
+# wineboot crashes now and then, and Wine's automatic debugger then keeps
+# the prefix's wineserver, and the set-up that waits for it, alive.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # Emulated 32-bit processes can't load libgcc_s late (glibc's thread exit
 # needs it), so the emulator preloads it into them. By name, not by path:
 # the 64-bit processes they start inherit the variable, and each loader
