@@ -1,5 +1,8 @@
 // build without --stub: the stub found relative to the vuvpack program,
 // the one-line error when there is none, --arch, and --version.
+#include <string.h>
+
+#include <algorithm>
 #include <filesystem>
 
 #include "app/image_end.h"

@@ -2,6 +2,7 @@
 // of its own: what it holds, what it depends on, and vuvpack run from there
 // as after an install, without --stub. The package built for this tree's
 // architecture then runs under Wine and extracts its files.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
