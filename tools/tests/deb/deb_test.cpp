@@ -218,6 +218,7 @@ TEST_F(DebBuild, PackagesBuiltWithoutAStubExtractTheirFilesUnderWine) {
         if (row.arch != treeArch) continue;
         RunResult run = RunProgram("timeout", {"300", VUV_WINE_RUN, package});
         EXPECT_NE(124, run.status) << "still running after 300 s";
+        ASSERT_TRUE(fs::is_directory(extracted)) << "nothing extracted: " << run.err;
         EXPECT_EQ(Tree(payload), Tree(extracted));
     }
 }
