@@ -128,7 +128,6 @@ TEST_F(BuildTest, FailedBuildsSayWhyAndLeaveNoOutput) {
         {"output over the cabinet", {"--stub", stub, "--cab", cab_, "-o", cab_}, 1, cab_ + ": is an input of this build"},
         {"output folder missing", {"--stub", stub, "--cab", cab_, "-o", Path("absent/out.exe")}, 1,
          Path("absent/out.exe") + ": can't be written"},
-        {"no stub", {"--cab", cab_, "-o", out}, 2, "--stub is missing"},
         {"no output", {"--stub", stub, "--cab", cab_}, 2, "-o is missing"},
         {"no payload", {"--stub", stub, "-o", out}, 2, "give one of --cab and --dir"},
         {"two payloads", {"--stub", stub, "--cab", cab_, "--dir", Dir(), "-o", out}, 2, "give one of --cab and --dir"},

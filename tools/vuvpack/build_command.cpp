@@ -13,15 +13,23 @@
 #include "output_file.h"
 #include "package_layout.h"
 #include "report.h"
+#include "stub_lookup.h"
 
 static const char kBuildHelp[] =
-    "Usage: vuvpack build --stub STUB (--cab FILE | --dir FOLDER) -o OUT [options]\n"
+    "Usage: vuvpack build [--stub STUB | --arch ARCH] (--cab FILE | --dir FOLDER) -o OUT\n"
+    "                     [options]\n"
     "\n"
     "Writes OUT: the executable image of STUB, a package header at its image end,\n"
     "and the cabinet right after it. A package given as STUB keeps its image and\n"
     "gets the new header and cabinet.\n"
     "\n"
-    "  --stub FILE             the module's executable, or a package built from it\n"
+    "  --stub FILE             the module's executable, or a package built from it;\n"
+    "                          without it, the installed stub of --arch\n"
+    "  --arch ARCH             x86 (the default): vuvuzu.exe, for 32-bit and 64-bit\n"
+    "                          Windows; x64: vuvuzu64.exe, for 64-bit Windows without\n"
+    "                          32-bit support. Looked for in ../share/vuvuzu beside\n"
+    "                          vuvpack's folder, then beside vuvpack, then above it;\n"
+    "                          ignored with --stub\n"
     "  --cab FILE              the cabinet to append, as it is\n"
     "  --dir FOLDER            make an MSZIP cabinet of every file under FOLDER:\n"
     "                          names relative with backslashes, modification times,\n"
@@ -49,7 +57,8 @@ static const char kBuildHelp[] =
     "  --confirm-prompt TEXT   the question asked before extracting, at most 63\n"
     "                          characters; no question when empty\n"
     "  --x64                   the command needs 64-bit Windows (ignored without\n"
-    "                          --command)\n"
+    "                          --command); the header's mark, not the stub's\n"
+    "                          architecture (see --arch)\n"
     "  --crc                   store the CRC-32 of every byte after the header; the\n"
     "                          module checks it before extracting, up to the\n"
     "                          certificate table when the package has been signed\n"
@@ -60,7 +69,7 @@ static const char kBuildHelp[] =
     "Exit status: 0 built, 1 failed (nothing written), 2 usage error.\n";
 
 struct BuildOptions {
-    std::string stub, cab, dir, output;
+    std::string stub, arch, cab, dir, output;
     std::string texts[kHeaderTextFieldCount];
     bool textGiven[kHeaderTextFieldCount] = {};
     bool overwriteAll = false, noOpenFolder = false, deleteAfterRun = false, noDialog = false, crc = false,
@@ -84,6 +93,7 @@ static bool* FlagOption(BuildOptions* options, const std::string& arg) {
 
 static std::string* PathOption(BuildOptions* options, const std::string& arg) {
     if (arg == "--stub") return &options->stub;
+    if (arg == "--arch") return &options->arch;
     if (arg == "--cab") return &options->cab;
     if (arg == "--dir") return &options->dir;
     if (arg == "-o") return &options->output;
@@ -118,7 +128,7 @@ static int ParseBuildOptions(const std::vector<std::string>& args, BuildOptions*
         options->textGiven[field] = true;
         if (int status = ParseValue(args, &i, &options->texts[field])) return status;
     }
-    if (options->stub.empty()) return UsageError("--stub is missing");
+    if (!options->arch.empty() && !FindStubArch(options->arch)) return UsageError("--arch takes x86 or x64");
     if (options->output.empty()) return UsageError("-o is missing");
     if (options->cab.empty() == options->dir.empty()) return UsageError("give one of --cab and --dir");
     return 0;
@@ -287,6 +297,16 @@ static bool Build(const BuildOptions& options, PackageHeader* header) {
     return ok;
 }
 
+// The stub named with --stub, else the installed one of --arch.
+static bool ChooseStub(BuildOptions* options) {
+    if (!options->stub.empty()) return true;
+    const StubArch* arch = options->arch.empty() ? &kStubArches[0] : FindStubArch(options->arch);
+    std::string problem;
+    if (FindStub(*arch, &options->stub, &problem)) return true;
+    ReportError(problem);
+    return false;
+}
+
 int RunBuild(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
@@ -298,5 +318,6 @@ int RunBuild(const std::vector<std::string>& args) {
     if (int status = ParseBuildOptions(args, &options)) return status;
     PackageHeader header;
     if (int status = MakeHeader(options, &header)) return status;
+    if (!ChooseStub(&options)) return 1;
     return Build(options, &header) ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "build_command.h"
 #include "inspect_command.h"
 #include "report.h"
+#include "version_command.h"
 
 static const char kHelp[] =
     "Usage: vuvpack COMMAND [ARGS]\n"
@@ -18,7 +19,8 @@ static const char kHelp[] =
     "  build    make a package from a stub and a cabinet or a folder\n"
     "  inspect  describe a package: header, cabinet and CRC\n"
     "\n"
-    "Run 'vuvpack COMMAND --help' for the options of a command.\n";
+    "Run 'vuvpack COMMAND --help' for the options of a command; 'vuvpack --version'\n"
+    "shows vuvpack's version and the stubs that build takes without --stub.\n";
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
         fputs(kHelp, stdout);
         return 0;
     }
+    if (command == "--version") return RunVersion();
     if (command == "build") return RunBuild(args);
     if (command == "inspect") return RunInspect(args);
     ReportError("unknown command " + command + " (see vuvpack --help)");

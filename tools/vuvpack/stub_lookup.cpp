@@ -1,0 +1,39 @@
+#include "stub_lookup.h"
+
+#include <filesystem>
+#include <system_error>
+
+const StubArch kStubArches[2] = {{"x86", "vuvuzu.exe"}, {"x64", "vuvuzu64.exe"}};
+
+const StubArch* FindStubArch(const std::string& name) {
+    for (const StubArch& arch : kStubArches) {
+        if (name == arch.name) return &arch;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> StubCandidates(const StubArch& arch) {
+    std::error_code error;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::filesystem::path folder = program.parent_path();
+    std::vector<std::string> candidates;
+    for (const std::filesystem::path& place : {folder / ".." / "share" / "vuvuzu", folder, folder / ".."}) {
+        candidates.push_back((place / arch.file).lexically_normal().string());
+    }
+    return candidates;
+}
+
+bool FindStub(const StubArch& arch, std::string* path, std::string* problem) {
+    std::vector<std::string> candidates = StubCandidates(arch);
+    std::string looked;
+    for (size_t i = 0; i < candidates.size(); i++) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidates[i], error)) {
+            *path = candidates[i];
+            return true;
+        }
+        looked += (i == 0 ? "" : i + 1 == candidates.size() ? " and " : ", ") + candidates[i];
+    }
+    *problem = std::string("no ") + arch.name + " stub: looked for " + looked + "; name one with --stub";
+    return false;
+}
