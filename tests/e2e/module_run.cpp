@@ -193,6 +193,21 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
 
 std::wstring FixturePath(const std::string& name) { return BuildPath("tests/e2e/" + name); }
 
+std::vector<unsigned char> CommandPackage(std::vector<CabFile> files, const std::wstring& destination) {
+    std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
+    EXPECT_FALSE(setup.empty()) << "the sample setup program is missing";
+    files.push_back({"setup.exe", std::string(setup.begin(), setup.end())});
+    CabContents contents;
+    contents.files = files;
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, destination);
+    SetHeaderText(header.command, kCommandChars, L"setup.exe");
+    header.OverwriteAll = 1;
+    header.SkipDestinationDialog = 1;
+    long offset = 0;
+    return BuildPackage(BuildCabinet(contents), &offset, &header);
+}
+
 std::vector<unsigned char> CabinetOf(const std::vector<unsigned char>& package) {
     std::string signature = CabinetSignature();
     auto at = std::search(package.begin(), package.end(), signature.begin(), signature.end());

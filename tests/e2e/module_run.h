@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/package_header.h"
+#include "cab_writer.h"
 #include "gui_driver.h"
 #include "window_watcher.h"
 
@@ -99,6 +100,9 @@ std::wstring WithoutTrailingBackslash(std::wstring path);
 
 // Files made at build time (tests/e2e in the build folder).
 std::wstring FixturePath(const std::string& name);
+// A package of files followed by the sample setup program as its command,
+// extracted into destination without a dialog, over what is there.
+std::vector<unsigned char> CommandPackage(std::vector<CabFile> files, const std::wstring& destination);
 // The cabinet inside a package: every byte from its signature on.
 std::vector<unsigned char> CabinetOf(const std::vector<unsigned char>& package);
 

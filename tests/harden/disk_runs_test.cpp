@@ -123,19 +123,8 @@ TEST_P(UnwritableDestinationRun, ShowsItsStringAndRunsNothing) {
     TempFolder folder;
     std::wstring record = folder / L"setup-record.txt";
     PrepareSetup(record, L"");
-    std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
-    ASSERT_FALSE(setup.empty());
-    CabContents contents;
-    contents.files = {{"first.txt", "first"}, {"setup.exe", std::string(setup.begin(), setup.end())}};
-
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, destination);
-    SetHeaderText(header.command, kCommandChars, L"setup.exe");
-    header.OverwriteAll = 1;
-    header.SkipDestinationDialog = 1;
-    long offset = 0;
     std::wstring package = folder / L"unwritable.exe";
-    WriteBytes(package, BuildPackage(BuildCabinet(contents), &offset, &header));
+    WriteBytes(package, CommandPackage({{"first.txt", "first"}}, destination));
     ModuleRun run;
     ASSERT_TRUE(run.Start(package));
     EXPECT_EQ(row.box, run.Answer(L"VUV-UZU", IDOK));

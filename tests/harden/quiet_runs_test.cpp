@@ -23,21 +23,6 @@ std::vector<unsigned char> SetupProgram() { return ReadBytes(FixturePath("payloa
 
 std::string AsText(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// A package of contents with setup.exe as its command, extracted into
-// destination without a dialog.
-std::vector<unsigned char> CommandPackage(std::vector<CabFile> files, const std::wstring& destination) {
-    files.push_back({"setup.exe", AsText(SetupProgram())});
-    CabContents contents;
-    contents.files = files;
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, destination);
-    SetHeaderText(header.command, kCommandChars, L"setup.exe");
-    header.OverwriteAll = 1;
-    header.SkipDestinationDialog = 1;
-    long offset = 0;
-    return BuildPackage(BuildCabinet(contents), &offset, &header);
-}
-
 // The module with /Q and an archive in quotes, extracted into folder\out
 // with setup.exe as the command.
 std::wstring ArchiveArguments(const std::wstring& archive, const std::wstring& folder) {
