@@ -192,12 +192,12 @@ TEST(CancelAtRandom, LeavesOldOrWholeFilesAndRunsNoCommand) {
     TempFolder folder;
     std::vector<unsigned char> setup = ReadBytes(FixturePath("payload\\setup.exe"));
     ASSERT_FALSE(setup.empty());
-    // 20 MB in all: long enough to cancel in, small enough for a 32-bit
+    // 10 MB in all: long enough to cancel in, small enough for a 32-bit
     // test process under emulated Wine, whose heap ends near 128 MB.
     const int kFiles = 10;
     CabContents contents;
     for (int i = 0; i < kFiles; i++)
-        contents.files.push_back({"f" + std::to_string(i) + ".bin", PatternBytes(2000000, i + 1)});
+        contents.files.push_back({"f" + std::to_string(i) + ".bin", PatternBytes(1000000, i + 1)});
     contents.files.push_back({"setup.exe", std::string(setup.begin(), setup.end())});
     std::wstring archive = folder / L"random.cab";
     WriteBytes(archive, BuildCabinet(contents));

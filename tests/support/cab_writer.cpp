@@ -29,6 +29,9 @@ static void PutString(std::vector<unsigned char>& out, const std::string& text) 
 std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
     // Each folder's uncompressed stream: its files' data in file order.
     std::vector<std::string> streams(contents.folders);
+    std::vector<size_t> streamBytes(contents.folders);
+    for (const CabFile& file : contents.files) streamBytes.at(file.folder) += file.data.size();
+    for (int f = 0; f < contents.folders; f++) streams[f].reserve(streamBytes[f]);
     std::vector<uint32_t> offsets;
     for (const CabFile& file : contents.files) {
         offsets.push_back((uint32_t)streams.at(file.folder).size());
@@ -58,8 +61,8 @@ std::vector<unsigned char> BuildCabinet(const CabContents& contents) {
         }
     }
     // Large cabinets must fit a 32-bit test process under emulated Wine,
-    // whose heap ends near 128 MB: the streams go before the output grows,
-    // and the output is made in one block.
+    // whose heap ends near 128 MB in blocks of 64 MB at most: each stream and
+    // the output are made in one block, and the streams go before the output.
     size_t outBytes = 65536 + contents.headerReserve + contents.files.size() * 300;
     for (int f = 0; f < contents.folders; f++) {
         outBytes += streams[f].size() + blocks[f].size() * (8 + contents.dataReserve);
