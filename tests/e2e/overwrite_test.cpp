@@ -134,7 +134,7 @@ TEST(ReplacementRun, DamagedCabinetLeavesTheOldFileByteForByte) {
     WriteBytes(archive, cabinet);
 
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"),
+    ASSERT_TRUE(run.Start(StubPath(),
                           L"/H /O /N " + Quoted(archive) + L" " + Quoted(WithoutTrailingBackslash(destination))));
     EXPECT_EQ(L"The archive is damaged or could not be extracted completely.", run.Answer(L"VUV-UZU", IDOK));
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
@@ -157,7 +157,7 @@ TEST(CabinetSetRun, FileContinuedFromAnEarlierCabinetShowsString13AndRunsNoComma
     WriteBytes(archive, BuildCabinet(contents));
 
     ModuleRun run;
-    ASSERT_TRUE(run.Start(BuildPath("vuvuzu.exe"), L"/E:setup.exe /H /O " + Quoted(archive) + L" " + Quoted(destination)));
+    ASSERT_TRUE(run.Start(StubPath(), L"/E:setup.exe /H /O " + Quoted(archive) + L" " + Quoted(destination)));
     EXPECT_EQ(L"not supported archive format.", run.Answer(L"VUV-UZU", IDOK));
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
     EXPECT_FALSE(FileExists(record)) << "the command ran from an incomplete set";
