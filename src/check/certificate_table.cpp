@@ -1,10 +1,6 @@
 #include "certificate_table.h"
 
-static uint32_t ReadU32(const uint8_t* p) {
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-static uint16_t ReadU16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+#include "../app/little_endian.h"
 
 bool CertificateTableFromBytes(const uint8_t* data, size_t count, uint64_t headerEnd, uint64_t fileSize,
                                CertificateTable* table) {

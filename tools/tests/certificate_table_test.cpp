@@ -14,15 +14,6 @@ enum Layout { kPe32, kPe32Plus };
 const uint32_t kPeOffset = 0x80;
 const uint32_t kHeaderEnd = 5000, kFileSize = 8000;  // the header at 4004, 996 bytes
 
-void PutU16(Bytes* bytes, size_t offset, uint16_t value) {
-    (*bytes)[offset] = (uint8_t)value;
-    (*bytes)[offset + 1] = (uint8_t)(value >> 8);
-}
-
-void PutU32(Bytes* bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; i++) (*bytes)[offset + i] = (uint8_t)(value >> (8 * i));
-}
-
 // Where NumberOfRvaAndSizes and the security directory lie in the optional
 // header, which starts 24 bytes after "PE\0\0".
 uint32_t CountAt(Layout layout) { return kPeOffset + 24 + (layout == kPe32 ? 92 : 108); }

@@ -57,8 +57,6 @@ protected:
         memcpy(&(*package)[ImageEnd(*package) + 800], &crc, 4);
     }
 
-    static void PutU32(Bytes* bytes, size_t offset, uint32_t value) { memcpy(&(*bytes)[offset], &value, 4); }
-
     std::string cab_;
 };
 

@@ -2,15 +2,6 @@
 
 #include <string.h>
 
-static void PutU16(Bytes* bytes, size_t offset, uint16_t value) {
-    (*bytes)[offset] = (uint8_t)value;
-    (*bytes)[offset + 1] = (uint8_t)(value >> 8);
-}
-
-static void PutU32(Bytes* bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; i++) (*bytes)[offset + i] = (uint8_t)(value >> (8 * i));
-}
-
 Bytes MakePeImage(const std::vector<FixtureSection>& sections, uint32_t fileSize) {
     // DOS header "MZ" with e_lfanew 0x80; "PE\0\0"; file header (i386,
     // section count, optional header of 0xE0 bytes); section table at

@@ -83,6 +83,15 @@ uint32_t U32At(const Bytes& bytes, size_t offset) {
            ((uint32_t)bytes.at(offset + 3) << 24);
 }
 
+void PutU32(Bytes* bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; i++) (*bytes)[offset + i] = (uint8_t)(value >> (8 * i));
+}
+
+void PutU16(Bytes* bytes, size_t offset, uint16_t value) {
+    (*bytes)[offset] = (uint8_t)value;
+    (*bytes)[offset + 1] = (uint8_t)(value >> 8);
+}
+
 uint16_t U16At(const Bytes& bytes, size_t offset) { return (uint16_t)(bytes.at(offset) | (bytes.at(offset + 1) << 8)); }
 
 std::u16string Utf16At(const Bytes& bytes, size_t offset, size_t units) {

@@ -30,6 +30,8 @@ bool PathExists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& path);
 
 uint32_t U32At(const Bytes& bytes, size_t offset);
+void PutU32(Bytes* bytes, size_t offset, uint32_t value);
+void PutU16(Bytes* bytes, size_t offset, uint16_t value);
 uint16_t U16At(const Bytes& bytes, size_t offset);
 // `units` UTF-16LE code units from offset.
 std::u16string Utf16At(const Bytes& bytes, size_t offset, size_t units);
