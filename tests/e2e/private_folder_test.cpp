@@ -1,9 +1,12 @@
 // After the command of a package that deletes its files (destination
 // %temp%, shown in the dialog): the files it extracted go, and its private
-// folder with its empty folders; a folder the user chose instead loses the
-// extracted files and nothing else, and a file the user had is never
-// deleted.
+// folder with its empty folders; a folder the user chose instead, typed or
+// browsed to, loses the extracted files and nothing else, and a file the
+// user had is never deleted.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include "../../res/resource.h"
 #include "cab_writer.h"
@@ -13,25 +16,95 @@
 
 namespace {
 
+enum class Choice { Unchanged, Typed, Browsed };
+
 struct PrivateFolderCase {
     const char* name;
-    bool typeFolder;        // type the test's folder "typed" into the dialog
-    bool userFileInTyped;   // it already holds readme.txt
-    std::vector<std::wstring> typedAfter;  // what "typed" holds afterwards
+    Choice choice;          // how the user leaves the dialog
+    bool userFileInTyped;   // the chosen folder already holds readme.txt
+    std::vector<std::wstring> chosenAfter;  // what it holds afterwards
 };
 
 void PrintTo(const PrivateFolderCase& row, std::ostream* out) { *out << row.name; }
 
+BOOL CALLBACK FindTree(HWND child, LPARAM found) {
+    if (ClassName(child) != WC_TREEVIEWW) return TRUE;
+    *(HWND*)found = child;
+    return FALSE;
+}
+
+HTREEITEM TreeItem(HWND tree, WPARAM relation, HTREEITEM item = nullptr) {
+    return (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, relation, (LPARAM)item);
+}
+
+// Items from the tree's root down to item, both included.
+int Depth(HWND tree, HTREEITEM item) {
+    int depth = 0;
+    for (; item; item = TreeItem(tree, TVGN_PARENT, item)) ++depth;
+    return depth;
+}
+
+// Items on the way to a folder in the browser's tree: the desktop, the
+// computer, then one per part of the path (the drive included).
+int TreeDepthOf(const std::wstring& folder) {
+    int parts = 0;
+    for (size_t at = 0; at < folder.size();) {
+        size_t end = folder.find(L'\\', at);
+        if (end == std::wstring::npos) end = folder.size();
+        if (end > at) ++parts;
+        at = end + 1;
+    }
+    return 2 + parts;
+}
+
+// Browse opens the folder browser at the edit's folder; there the user
+// goes one folder up in the tree and confirms. The tree's item texts live
+// in the module's memory: only item handles are asked for, and the start
+// folder is known by its depth.
+void BrowseToParent(HWND dialog, const std::wstring& start) {
+    ASSERT_TRUE(ClickButton(dialog, IDC_BROWSE));
+    WindowQuery query;
+    query.className = L"#32770";
+    query.owner = dialog;
+    HWND browser = WaitForWindow(query);
+    ASSERT_TRUE(browser) << "no folder browser came";
+    HWND tree = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        EnumChildWindows(browser, FindTree, (LPARAM)&tree);
+        return tree != nullptr;
+    }));
+    int startDepth = TreeDepthOf(start);
+    HTREEITEM caret = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return Depth(tree, caret = TreeItem(tree, TVGN_CARET)) == startDepth; }))
+        << "the browser's selection stopped at depth " << Depth(tree, caret) << ", not " << startDepth;
+    HTREEITEM parent = TreeItem(tree, TVGN_PARENT, caret);
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)parent);
+    ASSERT_EQ(parent, TreeItem(tree, TVGN_CARET));
+    ASSERT_TRUE(ClickButton(browser, IDOK));
+    ASSERT_TRUE(WaitForWindowGone(browser));
+}
+
 class PrivateFolderRun : public ::testing::TestWithParam<PrivateFolderCase> {
 protected:
-    void SetUp() override { RemoveTree(privateFolder_); }
-    void TearDown() override { RemoveTree(privateFolder_); }
+    void SetUp() override {
+        RemoveTree(privateFolder_);
+        ASSERT_TRUE(CreateDirectoryW(quiet_.c_str(), nullptr));
+    }
+    void TearDown() override {
+        RemoveTree(privateFolder_);
+        RemoveTree(quiet_);
+    }
 
     TempFolder folder_;
     std::wstring package_ = folder_ / L"private.exe";
     std::wstring record_ = folder_ / L"setup-record.txt";
-    std::wstring typed_ = folder_ / L"typed\\";
     std::wstring privateFolder_ = PrivateFolder(L"private.exe");
+    // The chosen folder lies outside the temporary folder, where the tests
+    // running at the same time create and delete folders: Wine's browser
+    // walks its tree item by item to select a path, and a change in a
+    // folder on the way stops the walk short of the target.
+    std::wstring quiet_ = L"C:\\vuvprivate-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    std::wstring chosen_ = quiet_ + L"chosen\\";
 };
 
 TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
@@ -43,9 +116,9 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     header.OverwriteAll = 1;
     long offset = 0;
     WriteBytes(package_, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
-    ASSERT_TRUE(CreateDirectoryW(typed_.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryW((typed_ + L"empty").c_str(), nullptr));
-    if (row.userFileInTyped) WriteBytes(typed_ + L"readme.txt", std::string("the user's readme"));
+    ASSERT_TRUE(CreateDirectoryW(chosen_.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((chosen_ + L"empty").c_str(), nullptr));
+    if (row.userFileInTyped) WriteBytes(chosen_ + L"readme.txt", std::string("the user's readme"));
     PrepareSetup(record_, L"");
 
     ModuleRun run;
@@ -53,11 +126,18 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     HWND dialog = run.WaitFor(English.destination);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(WithoutTrailingBackslash(privateFolder_), ControlText(dialog, IDC_FOLDER_EDIT));
-    if (row.typeFolder) {
-        ASSERT_TRUE(SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, typed_.c_str()));
+    if (row.choice == Choice::Typed) {
+        ASSERT_TRUE(SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, chosen_.c_str()));
         // The typed folder's subfolder opened the completion popup, which
         // the first OK only closes.
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+    if (row.choice == Choice::Browsed) {
+        std::wstring start = chosen_ + L"empty";
+        ASSERT_TRUE(SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, start.c_str()));
+        ASSERT_NO_FATAL_FAILURE(BrowseToParent(dialog, start));
+        ASSERT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_FOLDER_EDIT) == WithoutTrailingBackslash(chosen_); }))
+            << Narrow(ControlText(dialog, IDC_FOLDER_EDIT));
     }
     ASSERT_TRUE(ClickButton(dialog, IDOK));
     ASSERT_TRUE(WaitForWindowGone(dialog));
@@ -67,18 +147,20 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     ASSERT_TRUE(setup.present) << "setup.exe did not run";
     EXPECT_EQ(SamplePayload, setup.files);
     EXPECT_FALSE(FolderExists(privateFolder_));
-    EXPECT_EQ(row.typedAfter, ListTree(typed_));
+    EXPECT_EQ(row.chosenAfter, ListTree(chosen_));
     if (row.userFileInTyped)
-        EXPECT_EQ(ReadBytes(FixturePath("payload/readme.txt")), ReadBytes(typed_ + L"readme.txt"));
+        EXPECT_EQ(ReadBytes(FixturePath("payload/readme.txt")), ReadBytes(chosen_ + L"readme.txt"));
 }
 
 const std::vector<std::wstring> kExtractedFolders = {L"data\\", L"docs\\", L"docs\\deep\\", L"empty\\"};
 
 INSTANTIATE_TEST_SUITE_P(
     Destinations, PrivateFolderRun,
-    ::testing::Values(PrivateFolderCase{"ConfirmedUnchanged", false, false, {L"empty\\"}},
-                      PrivateFolderCase{"TypedFolderWithAnEmptySubfolder", true, false, kExtractedFolders},
-                      PrivateFolderCase{"TypedFolderWithTheUsersFile", true, true,
+    ::testing::Values(PrivateFolderCase{"ConfirmedUnchanged", Choice::Unchanged, false, {L"empty\\"}},
+                      PrivateFolderCase{"TypedFolderWithAnEmptySubfolder", Choice::Typed, false, kExtractedFolders},
+                      PrivateFolderCase{"BrowsedToAFolderWithAnEmptySubfolder", Choice::Browsed, false,
+                                        kExtractedFolders},
+                      PrivateFolderCase{"TypedFolderWithTheUsersFile", Choice::Typed, true,
                                         {L"data\\", L"docs\\", L"docs\\deep\\", L"empty\\", L"readme.txt"}}),
     [](const ::testing::TestParamInfo<PrivateFolderCase>& info) { return info.param.name; });
 
