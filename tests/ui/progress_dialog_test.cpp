@@ -138,9 +138,10 @@ TEST(ProgressDialog, CloseBoxCancelsAndEndsTheLoopAtOnce) {
         HWND closed = nullptr;
         bool ended = RunProgressDialog(1 << 20, [&](ProgressRun& run) {
             closed = G.ProgressWindow;
-            ASSERT_TRUE(way.act());
+            // A trace of the main thread does not show in failures here.
+            ASSERT_TRUE(way.act()) << way.name;
             // The loop ends while this "worker" still runs.
-            EXPECT_TRUE(WaitUntil([&] { return run.loopEnded.load(); }));
+            EXPECT_TRUE(WaitUntil([&] { return run.loopEnded.load(); })) << way.name;
             EXPECT_FALSE(IsWindow(closed));
             EXPECT_EQ(100, G.AbortCode);
             // What the worker still sends reaches a destroyed window.
