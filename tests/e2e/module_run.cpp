@@ -186,6 +186,13 @@ SetupRecord ReadSetupRecord(const std::wstring& recordPath) {
     return record;
 }
 
+bool RemoveCommandFolder(const std::wstring& folder) {
+    return WaitUntil([&] {
+        RemoveTree(folder);
+        return !FolderExists(folder);
+    });
+}
+
 std::wstring WithoutTrailingBackslash(std::wstring path) {
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     return path;

@@ -95,6 +95,10 @@ constexpr int SetupLifeMs = 1000;
 // it leave extra (relative to its folder; none when empty).
 void PrepareSetup(const std::wstring& recordPath, const std::wstring& extra);
 SetupRecord ReadSetupRecord(const std::wstring& recordPath);
+// Removes the folder that the setup program ran from. Its record's end is
+// written just before it exits, and its program file can be deleted only
+// once its process is gone: false if that did not happen in time.
+bool RemoveCommandFolder(const std::wstring& folder);
 
 std::wstring WithoutTrailingBackslash(std::wstring path);
 

@@ -60,7 +60,7 @@ TEST_F(PackageChecks, CrcMismatchWithAndWithoutACommand) {
         EXPECT_EQ(row.extracted ? SampleTree : std::vector<std::wstring>(), ListTree(out_));
         EXPECT_EQ(row.extracted && !row.command.empty(), FileExists(record_));
         AwaitSetup();
-        RemoveTree(out_);
+        EXPECT_TRUE(RemoveCommandFolder(out_));
     }
 }
 

@@ -104,7 +104,7 @@ TEST_F(SignedPackage, RunsItsCommandUnlessTheCheckedRangeChanged) {
         if (setup.present) EXPECT_TRUE(WaitUntil([&] { return FileExists(record_ + L".done"); }));
         DeleteFileW(record_.c_str());
         DeleteFileW((record_ + L".done").c_str());
-        RemoveTree(out_);
+        EXPECT_TRUE(RemoveCommandFolder(out_));
     }
 }
 
