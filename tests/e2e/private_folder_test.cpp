@@ -20,8 +20,8 @@ enum class Choice { Unchanged, Typed, Browsed };
 
 struct PrivateFolderCase {
     const char* name;
-    Choice choice;          // how the user leaves the dialog
-    bool userFileInTyped;   // the chosen folder already holds readme.txt
+    Choice choice;           // how the user leaves the dialog
+    bool userFileInChosen;   // the chosen folder already holds readme.txt
     std::vector<std::wstring> chosenAfter;  // what it holds afterwards
 };
 
@@ -63,10 +63,7 @@ int TreeDepthOf(const std::wstring& folder) {
 // folder is known by its depth.
 void BrowseToParent(HWND dialog, const std::wstring& start) {
     ASSERT_TRUE(ClickButton(dialog, IDC_BROWSE));
-    WindowQuery query;
-    query.className = L"#32770";
-    query.owner = dialog;
-    HWND browser = WaitForWindow(query);
+    HWND browser = WaitForFolderBrowser(dialog);
     ASSERT_TRUE(browser) << "no folder browser came";
     HWND tree = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
@@ -86,25 +83,17 @@ void BrowseToParent(HWND dialog, const std::wstring& start) {
 
 class PrivateFolderRun : public ::testing::TestWithParam<PrivateFolderCase> {
 protected:
-    void SetUp() override {
-        RemoveTree(privateFolder_);
-        ASSERT_TRUE(CreateDirectoryW(quiet_.c_str(), nullptr));
-    }
-    void TearDown() override {
-        RemoveTree(privateFolder_);
-        RemoveTree(quiet_);
-    }
+    void SetUp() override { RemoveTree(privateFolder_); }
+    void TearDown() override { RemoveTree(privateFolder_); }
 
     TempFolder folder_;
     std::wstring package_ = folder_ / L"private.exe";
     std::wstring record_ = folder_ / L"setup-record.txt";
     std::wstring privateFolder_ = PrivateFolder(L"private.exe");
-    // The chosen folder lies outside the temporary folder, where the tests
-    // running at the same time create and delete folders: Wine's browser
-    // walks its tree item by item to select a path, and a change in a
-    // folder on the way stops the walk short of the target.
-    std::wstring quiet_ = L"C:\\vuvprivate-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    std::wstring chosen_ = quiet_ + L"chosen\\";
+    // Out of the way of the tests that change the temporary folder, for
+    // the row that browses to it.
+    QuietFolder quiet_;
+    std::wstring chosen_ = quiet_ / L"chosen\\";
 };
 
 TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
@@ -118,7 +107,7 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     WriteBytes(package_, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
     ASSERT_TRUE(CreateDirectoryW(chosen_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((chosen_ + L"empty").c_str(), nullptr));
-    if (row.userFileInTyped) WriteBytes(chosen_ + L"readme.txt", std::string("the user's readme"));
+    if (row.userFileInChosen) WriteBytes(chosen_ + L"readme.txt", std::string("the user's readme"));
     PrepareSetup(record_, L"");
 
     ModuleRun run;
@@ -148,7 +137,7 @@ TEST_P(PrivateFolderRun, RemovesFoldersOnlyInItsOwnPrivateFolder) {
     EXPECT_EQ(SamplePayload, setup.files);
     EXPECT_FALSE(FolderExists(privateFolder_));
     EXPECT_EQ(row.chosenAfter, ListTree(chosen_));
-    if (row.userFileInTyped)
+    if (row.userFileInChosen)
         EXPECT_EQ(ReadBytes(FixturePath("payload/readme.txt")), ReadBytes(chosen_ + L"readme.txt"));
 }
 

@@ -151,6 +151,13 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
     return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
 }
 
+HWND WaitForFolderBrowser(HWND owner) {
+    WindowQuery query;
+    query.className = L"#32770";
+    query.owner = owner;
+    return WaitForWindow(query);
+}
+
 std::wstring WindowText(HWND window) {
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, MessageTimeoutMs, &length))

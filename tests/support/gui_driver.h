@@ -74,6 +74,8 @@ struct WindowQuery {
 HWND FindTopWindow(const WindowQuery& query);
 HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs = DefaultWaitMs);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = DefaultWaitMs);
+// The shell's folder browser that a Browse button of owner opened.
+HWND WaitForFolderBrowser(HWND owner);
 
 // Text by WM_GETTEXT, which also reaches windows of other processes.
 std::wstring WindowText(HWND window);

@@ -26,6 +26,13 @@ TempFolder::~TempFolder() {
     if (!path_.empty()) RemoveTree(path_);
 }
 
+QuietFolder::QuietFolder() {
+    path_ = L"C:\\vuvbrowse-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    if (!CreateDirectoryW(path_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << Narrow(path_);
+}
+
+QuietFolder::~QuietFolder() { RemoveTree(path_); }
+
 void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << Narrow(path);

@@ -21,6 +21,24 @@ private:
     std::wstring path_;
 };
 
+// A folder for the folder browser's tests outside the temporary folder,
+// where the tests running at the same time create and delete folders:
+// Wine's browser walks its tree item by item to select a path, and a
+// change in a folder on the way stops the walk short of the target.
+// Removed with its contents by the destructor; path() ends with a
+// backslash.
+class QuietFolder {
+public:
+    QuietFolder();
+    ~QuietFolder();
+    QuietFolder(const QuietFolder&) = delete;
+    QuietFolder& operator=(const QuietFolder&) = delete;
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
 void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::vector<unsigned char> ReadBytes(const std::wstring& path);

@@ -69,23 +69,6 @@ bool HasChildWithText(HWND parent, const std::wstring& text) {
     return false;
 }
 
-// A folder for the browser tests outside the temporary folder, where the
-// tests running at the same time create and delete folders: Wine's browser
-// walks its tree item by item to select a path, and a change in a folder
-// on the way stops the walk short of the target.
-class QuietFolder {
-public:
-    QuietFolder() {
-        path_ = L"C:\\vuvbrowse-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-        EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
-    }
-    ~QuietFolder() { RemoveTree(path_); }
-    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
-
-private:
-    std::wstring path_;
-};
-
 // The pixels and mask of an icon, to compare icons by what they show;
 // empty for none. destroy: the icon is the caller's to free.
 std::vector<BYTE> IconBits(HICON icon, bool destroy) {
@@ -103,13 +86,6 @@ std::vector<BYTE> IconBits(HICON icon, bool destroy) {
     }
     if (destroy) DestroyIcon(icon);
     return bits;
-}
-
-HWND WaitForBrowser(HWND dialog) {
-    WindowQuery query;
-    query.className = L"#32770";
-    query.owner = dialog;
-    return WaitForWindow(query);
 }
 
 class DestinationDialog : public ::testing::Test {
@@ -458,7 +434,7 @@ TEST_F(DestinationDialog, BrowseCancelledLeavesTheText) {
     run.Open(start);
     ASSERT_NE(nullptr, run.dialog());
     ASSERT_TRUE(ClickButton(run.dialog(), 1000));
-    HWND browser = WaitForBrowser(run.dialog());
+    HWND browser = WaitForFolderBrowser(run.dialog());
     ASSERT_NE(nullptr, browser);
     // Inspected only once it has initialised: messages from this thread
     // during its initial tree walk can stop the walk.
@@ -492,7 +468,7 @@ TEST_F(DestinationDialog, BrowseStartsAtTheTypedFolderAndPutsTheChoiceInTheEdit)
     // Browse takes the edit's text as it stands.
     SetWindowTextW(run.edit(), (quiet / L"start\\").c_str());
     ASSERT_TRUE(ClickButton(run.dialog(), 1000));
-    HWND browser = WaitForBrowser(run.dialog());
+    HWND browser = WaitForFolderBrowser(run.dialog());
     ASSERT_NE(nullptr, browser);
     // Inspected only once it has initialised: messages from this thread
     // during its initial tree walk can stop the walk.
@@ -521,7 +497,7 @@ TEST_F(DestinationDialog, BrowseClosesAnOpenPopupFirst) {
     ASSERT_TRUE(run.Type(L"a"));
     WaitForPopupItems(1);
     ASSERT_TRUE(ClickButton(run.dialog(), 1000));
-    HWND browser = WaitForBrowser(run.dialog());
+    HWND browser = WaitForFolderBrowser(run.dialog());
     ASSERT_NE(nullptr, browser);
     EXPECT_EQ(nullptr, Popup());
     EXPECT_EQ(nullptr, G.keyboardHook);
