@@ -243,22 +243,20 @@ TEST_F(Launch, ATextFileOpensThroughTheShell) {
 
     LaunchCommand(L"readme.txt", temp.path().c_str(), FALSE);
 
-    HWND editor = nullptr;
-    for (int attempt = 0; attempt < 100 && !editor; attempt++) {
-        editor = FindWindowW(L"Notepad", nullptr);
-        if (!editor) Sleep(100);
-    }
-    ASSERT_NE(nullptr, editor);
-    // The editor's window exists before it has loaded the file and named it.
-    WCHAR caption[256] = L"";
-    EXPECT_TRUE(WaitUntil([&] {
-        GetWindowTextW(editor, caption, ARRAYSIZE(caption));
-        return wcsstr(caption, L"readme") != nullptr;
-    })) << Narrow(caption);
+    // The editor's window exists before it has loaded the file and named it;
+    // only this test's editor shows the file's name.
+    WindowQuery query;
+    query.className = L"Notepad";
+    query.titlePart = L"readme";
+    HWND editor = WaitForWindow(query, 20000);
+    ASSERT_NE(nullptr, editor) << DescribeInputState("no-editor", nullptr);
     DWORD editorProcess = 0;
     GetWindowThreadProcessId(editor, &editorProcess);
+    ChildProcess notepad;
+    ASSERT_TRUE(notepad.Adopt(editorProcess));
     PostMessageW(editor, WM_CLOSE, 0, 0);
-    WaitForProcessEnd(editorProcess);
+    DWORD exitCode = 0;
+    EXPECT_TRUE(notepad.WaitForExit(20000, &exitCode));
 }
 
 TEST_F(Launch, InfScriptsInstallThroughTheSetupLibraryBeforeItReturns) {

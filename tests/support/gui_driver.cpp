@@ -1,5 +1,7 @@
 #include "gui_driver.h"
 
+#include <gtest/gtest.h>
+
 #include "test_files.h"
 
 namespace {
@@ -26,6 +28,7 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM lParam) {
     }
     if (!query.className.empty() && ClassName(window) != query.className) return TRUE;
     if (!query.title.empty() && WindowText(window) != query.title) return TRUE;
+    if (!query.titlePart.empty() && WindowText(window).find(query.titlePart) == std::wstring::npos) return TRUE;
     state->found = window;
     return FALSE;
 }
@@ -74,7 +77,51 @@ bool ClickAt(HWND window, POINT screenPoint) {
 
 std::string QuoteForShell(const std::string& text) { return "'" + text + "'"; }
 
+struct KeyName {
+    int vk;
+    const char* name;
+};
+// Keys and buttons whose state changes what an injected key or click does.
+const KeyName HeldKeys[] = {{VK_SHIFT, "Shift"},     {VK_CONTROL, "Ctrl"},         {VK_MENU, "Alt"},
+                            {VK_LWIN, "left Win"},   {VK_RWIN, "right Win"},       {VK_LBUTTON, "left button"},
+                            {VK_RBUTTON, "right button"}, {VK_MBUTTON, "middle button"}};
+
+BOOL CALLBACK CollectVisible(HWND window, LPARAM list) {
+    if (IsWindowVisible(window)) ((std::vector<HWND>*)list)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HANDLE> startedProcesses;
+
+void KeepHandle(HANDLE process) {
+    HANDLE kept = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        startedProcesses.push_back(kept);
+}
+
 }  // namespace
+
+const std::vector<HANDLE>& StartedProcesses() { return startedProcesses; }
+
+std::vector<HWND> VisibleTopWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(CollectVisible, (LPARAM)&windows);
+    return windows;
+}
+
+std::string DescribeWindow(HWND window) {
+    if (!window) return "none";
+    DWORD processId = 0;
+    DWORD threadId = GetWindowThreadProcessId(window, &processId);
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    char handle[32];
+    snprintf(handle, sizeof(handle), "%p", (void*)window);
+    return std::string(handle) + " " + Narrow(ClassName(window)) + " \"" + Narrow(WindowText(window)) +
+           "\" process " + std::to_string(processId) + " thread " + std::to_string(threadId) + " at " +
+           std::to_string(rect.left) + "," + std::to_string(rect.top) + "-" + std::to_string(rect.right) + "," +
+           std::to_string(rect.bottom) + (processId == GetCurrentProcessId() ? " (this process)" : "");
+}
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     DWORD start = GetTickCount();
@@ -107,6 +154,16 @@ bool ChildProcess::Start(const std::wstring& module, const std::wstring& argumen
         CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
+    KeepHandle(process_);
+    return true;
+}
+
+bool ChildProcess::Adopt(DWORD processId) {
+    if (process_) return false;
+    process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process_) return false;
+    id_ = processId;
+    KeepHandle(process_);
     return true;
 }
 
@@ -214,9 +271,51 @@ bool ClickNonClient(HWND window, int hitTest) {
 }
 
 bool BringToFront(HWND window) {
-    if (GetForegroundWindow() == window) return true;
-    SetForegroundWindow(window);
-    return WaitUntil([&] { return GetForegroundWindow() == window; }, MessageTimeoutMs);
+    HWND root = GetAncestor(window, GA_ROOT);
+    if (GetForegroundWindow() != root) SetForegroundWindow(root);
+    if (WaitUntil([&] { return InputNotReady(root).empty(); }, MessageTimeoutMs)) return true;
+    ADD_FAILURE() << "the window is not ready for input:\n"
+                  << InputNotReady(root) << DescribeInputState("input-not-ready", root);
+    return false;
+}
+
+std::string InputNotReady(HWND window) {
+    HWND root = GetAncestor(window, GA_ROOT);
+    std::string missing;
+    if (!root) return "no such window\n";
+    if (GetForegroundWindow() != root) missing += "not the foreground window\n";
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(root, nullptr), &info)) return missing + "no thread information\n";
+    if (info.hwndActive != root) missing += "not the active window of its thread\n";
+    if (info.hwndFocus != root && !IsChild(root, info.hwndFocus)) missing += "the focus is not inside it\n";
+    if (info.hwndCapture) missing += "a window holds the capture\n";
+    if (info.flags & (GUI_INMENUMODE | GUI_INMOVESIZE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE))
+        missing += "its thread is in a menu or move loop\n";
+    for (const KeyName& key : HeldKeys)
+        if (GetAsyncKeyState(key.vk) & 0x8000) missing += std::string(key.name) + " is down\n";
+    return missing;
+}
+
+std::string DescribeInputState(const std::string& what, HWND window) {
+    std::string text = "foreground: " + DescribeWindow(GetForegroundWindow()) + "\n";
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (window && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+        text += "target thread: active " + DescribeWindow(info.hwndActive) + ", focus " +
+                DescribeWindow(info.hwndFocus) + ", capture " + DescribeWindow(info.hwndCapture) + ", flags " +
+                std::to_string(info.flags) + "\n";
+    }
+    text += "keys and buttons down:";
+    for (const KeyName& key : HeldKeys)
+        if (GetAsyncKeyState(key.vk) & 0x8000) text += std::string(" ") + key.name;
+    POINT pointer = {};
+    GetCursorPos(&pointer);
+    text += "\npointer: " + std::to_string(pointer.x) + "," + std::to_string(pointer.y) + "\nvisible windows:\n";
+    for (HWND each : VisibleTopWindows()) text += "  " + DescribeWindow(each) + "\n";
+    std::string shot = what + "-" + std::to_string(GetTickCount());
+    text += SaveScreenshot(shot) ? "screenshot: screenshots/" + shot + ".png\n" : "no screenshot\n";
+    return text;
 }
 
 bool SendKeyChord(HWND window, const std::vector<WORD>& keys) {

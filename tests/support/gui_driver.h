@@ -48,6 +48,9 @@ public:
     // Starts module (a Windows path) with arguments appended to its quoted
     // name as the command line; a suspended one runs after Resume.
     bool Start(const std::wstring& module, const std::wstring& arguments, bool suspended = false);
+    // Takes charge of a process that something else started (the shell, for
+    // a document), so that it ends with the test too.
+    bool Adopt(DWORD processId);
     bool Resume();
     // Waits for the end and returns true with its exit code; on time-out
     // kills the process and returns false.
@@ -62,6 +65,11 @@ private:
     DWORD id_ = 0;
 };
 
+// Every process that a ChildProcess of this program started or adopted,
+// by a handle kept open to the program's end: the system reuses the
+// number of a process only once no handle to it is left.
+const std::vector<HANDLE>& StartedProcesses();
+
 // Conditions for a top-level window; empty or zero fields match anything.
 // Only visible windows match.
 struct WindowQuery {
@@ -69,9 +77,14 @@ struct WindowQuery {
     std::wstring className;  // "#32770" for dialogs and message boxes
     DWORD processId = 0;     // GetCurrentProcessId() for dialogs of this test
     HWND owner = nullptr;
+    std::wstring titlePart;  // somewhere in the title
 };
 
 HWND FindTopWindow(const WindowQuery& query);
+std::vector<HWND> VisibleTopWindows();
+// A window for failure messages: handle, class, caption, process, thread
+// and place.
+std::string DescribeWindow(HWND window);
 HWND WaitForWindow(const WindowQuery& query, DWORD timeoutMs = DefaultWaitMs);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = DefaultWaitMs);
 // The shell's folder browser that a Browse button of owner opened.
@@ -92,8 +105,20 @@ bool ClickWithMouse(HWND window);
 // hit-testing (HTCLOSE for the close box).
 bool ClickNonClient(HWND window, int hitTest);
 
-// Brings the top-level window forward and waits until it is the foreground.
+// Brings window's top-level window forward and waits until it is ready for
+// real input (see InputNotReady). On time-out the test fails with what was
+// missing, the input state and a screenshot, and the result is false.
 bool BringToFront(HWND window);
+// What keeps window's top-level window from taking real input now: empty
+// when it is the foreground and its thread's active window, the focus is in
+// it, nothing holds the capture or a menu or move loop, and no modifier key
+// or mouse button is down; else each thing missing, one per line.
+std::string InputNotReady(HWND window);
+// The driver's view for a failed input step: the foreground window and the
+// target thread's active, focus and capture windows with their processes,
+// every visible top-level window, the keys and buttons held down and the
+// pointer. Also saves a screenshot named after what.
+std::string DescribeInputState(const std::string& what, HWND window);
 // Presses the keys in order and releases them in reverse (a chord such as
 // {VK_MENU, VK_F4}), after bringing window to the front.
 bool SendKeyChord(HWND window, const std::vector<WORD>& keys);

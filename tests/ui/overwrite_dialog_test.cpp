@@ -50,7 +50,7 @@ INT_PTR AskWith(const OverwriteQuery& query, const std::function<void(HWND promp
             EXPECT_FALSE(IsWindowEnabled(G.ProgressWindow));
             answer(prompt);
             if (!WaitForWindowGone(prompt)) {
-                ADD_FAILURE() << "the prompt is still up";
+                ADD_FAILURE() << "the prompt is still up\n" << DescribeInputState("overwrite-prompt", prompt);
                 PostMessageW(prompt, WM_COMMAND, IDNO, 0);  // end it, or the worker hangs
             }
         });

@@ -67,14 +67,17 @@ TEST(ProgressDialog, PositionsAndFileNameFromTheWorker) {
     EXPECT_EQ(0, G.AbortCode);
 }
 
-// Cancel commands that reach the dialog, counted in front of its procedure:
-// a second press leaves AbortCode at 100, so only the count shows it came.
+// Cancel commands that the dialog has handled, counted around its
+// procedure: a second press leaves AbortCode at 100, so only the count shows
+// it came. Counted after the procedure, so that a test that sees the count
+// also sees what the procedure did.
 WNDPROC dialogProcedure = nullptr;
 std::atomic<int> cancelCommands{0};
 
 LRESULT CALLBACK CountCancels(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcW(dialogProcedure, window, message, wParam, lParam);
     if (message == WM_COMMAND && wParam == IDCANCEL) cancelCommands++;
-    return CallWindowProcW(dialogProcedure, window, message, wParam, lParam);
+    return result;
 }
 
 TEST(ProgressDialog, CancelAndEscSetAbortCodeAndKeepTheWindow) {
@@ -96,7 +99,8 @@ TEST(ProgressDialog, CancelAndEscSetAbortCodeAndKeepTheWindow) {
             if (way.fromZero) G.AbortCode = 0;
             int before = cancelCommands;
             ASSERT_TRUE(way.act());
-            EXPECT_TRUE(WaitUntil([&] { return cancelCommands == before + 1; }));
+            EXPECT_TRUE(WaitUntil([&] { return cancelCommands == before + 1; }))
+                << DescribeInputState("progress-cancel", G.ProgressWindow);
             EXPECT_EQ(100, G.AbortCode);
             EXPECT_TRUE(IsWindowVisible(G.ProgressWindow));
             EXPECT_FALSE(run.loopEnded);
@@ -141,7 +145,8 @@ TEST(ProgressDialog, CloseBoxCancelsAndEndsTheLoopAtOnce) {
             // A trace of the main thread does not show in failures here.
             ASSERT_TRUE(way.act()) << way.name;
             // The loop ends while this "worker" still runs.
-            EXPECT_TRUE(WaitUntil([&] { return run.loopEnded.load(); })) << way.name;
+            EXPECT_TRUE(WaitUntil([&] { return run.loopEnded.load(); }))
+                << way.name << "\n" << DescribeInputState("progress-close", closed);
             EXPECT_FALSE(IsWindow(closed));
             EXPECT_EQ(100, G.AbortCode);
             // What the worker still sends reaches a destroyed window.
