@@ -84,6 +84,17 @@ TEST_F(CompressTest, LzxIsSmallerThanMszipOnProgramCode) {
     EXPECT_LT(lzx, mszip);
 }
 
+// Same folder, same bytes: nothing of the run (time, addresses) gets in.
+TEST_F(CompressTest, TheSameFolderGivesTheSamePackage) {
+    for (const char* method : {"lzx", "lzx:15", "mszip"}) {
+        SCOPED_TRACE(method);
+        ASSERT_EQ(0, RunVuvpack(BuildArgs({"--compress", method})).status);
+        Bytes first = ReadFile(Path("out.exe"));
+        ASSERT_EQ(0, RunVuvpack(BuildArgs({"--compress", method})).status);
+        EXPECT_TRUE(first == ReadFile(Path("out.exe")));
+    }
+}
+
 TEST_F(CompressTest, BadMethodsAreUsageErrors) {
     const struct {
         std::vector<std::string> args;
