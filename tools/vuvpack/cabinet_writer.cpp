@@ -152,6 +152,9 @@ static void PutDirectory(const std::vector<CabinetEntry>& entries, const std::ve
     }
 }
 
+// cbCabinet and every offset are 32 bits.
+static bool FitsCabinetSize(uint64_t size) { return size <= 0xFFFFFFFFull; }
+
 bool WriteCabinet(const std::vector<CabinetEntry>& entries, const CabinetSettings& settings,
                   const CabinetSource& source, std::vector<uint8_t>* cabinet, std::string* error) {
     std::vector<size_t> firstEntries;
@@ -175,7 +178,7 @@ bool WriteCabinet(const std::vector<CabinetEntry>& entries, const CabinetSetting
         PutLe32(entry, (uint32_t)start);  // coffCabStart
         PutLe16(entry + 4, folder.dataBlocks);
         PutLe16(entry + 6, MethodField(settings));
-        if (ok && cabinet->size() > 0xFFFFFFFFull) {
+        if (ok && !FitsCabinetSize(cabinet->size())) {
             *error = "the cabinet would have more than 4 GiB";
             ok = false;
         }
