@@ -36,6 +36,19 @@ Bytes WithCallsAt(size_t size, const std::vector<size_t>& positions) {
     return bytes;
 }
 
+// A match at the format's largest distance (the window less 3) right
+// after a match from 100 bytes back: 7-Zip's decoder gets that one wrong.
+Bytes WithFarMatch(int windowBits) {
+    TestRandom random(21);
+    size_t distance = ((size_t)1 << windowBits) - 3;
+    Bytes bytes = RandomBytes(&random, distance);
+    for (size_t i = distance - 100; i < distance; i++) bytes[i] = bytes[i - 100];
+    for (size_t i = 0; i < 12; i++) bytes.push_back(bytes[i]);
+    Bytes tail = RandomBytes(&random, 100);
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+}
+
 struct RoundTripCase {
     const char* what;
     CabinetSettings settings;
@@ -106,6 +119,7 @@ TEST_F(LzxRoundTrip, EveryDecoderExtractsEveryCase) {
              for (int i = 0; i < 6; i++) bytes.insert(bytes.end(), piece.begin(), piece.end());
              return One(bytes);
          }},
+        {"match at the window's far end", Lzx(15), [] { return One(WithFarMatch(15)); }},
         {"stored", Method(kCompressNone), [] { TestRandom r(14); return One(TextBytes(&r, 100001)); }},
         {"MSZIP", Method(kCompressMszip), [] { TestRandom r(15); return One(TextBytes(&r, 100001)); }},
     };

@@ -21,8 +21,11 @@ enum { kLzxBlockVerbatim = 1, kLzxBlockAligned = 2, kLzxBlockUncompressed = 3 };
 // Position slots of a window of 2^windowBits bytes.
 int LzxPositionSlots(int windowBits);
 
-// The largest match distance a decoder accepts in that window.
-inline uint32_t LzxMaxDistance(int windowBits) { return (1u << windowBits) - 3; }
+// The largest match distance we use in that window. The format allows the
+// window less 3; 7-Zip's decoder copies a match of exactly that distance
+// wrongly when a match from farther than a few bytes ends just before it,
+// so we stay one byte below, at no cost worth counting.
+inline uint32_t LzxMaxDistance(int windowBits) { return (1u << windowBits) - 4; }
 
 // The three repeated distances; each folder starts with 1, 1, 1.
 struct LzxRepeats {
