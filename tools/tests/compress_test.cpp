@@ -84,6 +84,25 @@ TEST_F(CompressTest, LzxIsSmallerThanMszipOnProgramCode) {
     EXPECT_LT(lzx, mszip);
 }
 
+// The MSZIP data blocks are byte for byte those that gcab (libgcab and
+// zlib) writes for the same files in the same order, as vuvpack's were
+// when it wrote through libgcab.
+TEST_F(CompressTest, MszipDataBlocksAreThoseOfGcab) {
+    std::filesystem::remove_all(Path("src"));
+    std::filesystem::create_directories(Path("src"));
+    TestRandom random(31);
+    WriteFile(Path("src/a.bin"), CallBytes(&random, 100000));
+    WriteFile(Path("src/b.txt"), TextBytes(&random, 50000));
+    RunResult made = RunProgram("gcab", {"-c", "-z", Path("gcab.cab"), "a.bin", "b.txt"}, Path("src"));
+    ASSERT_EQ(0, made.status) << made.err;
+    ASSERT_EQ(0, RunVuvpack(BuildArgs({})).status);
+    Bytes ours = ReadFile(CabinetFile()), theirs = ReadFile(Path("gcab.cab"));
+    Bytes ourBlocks(ours.begin() + U32At(ours, 36), ours.end());
+    Bytes theirBlocks(theirs.begin() + U32At(theirs, 36), theirs.end());
+    EXPECT_EQ(5u, U16At(ours, 40)) << "data blocks";
+    EXPECT_TRUE(ourBlocks == theirBlocks);
+}
+
 // Same folder, same bytes: nothing of the run (time, addresses) gets in.
 TEST_F(CompressTest, TheSameFolderGivesTheSamePackage) {
     for (const char* method : {"lzx", "lzx:15", "mszip"}) {
