@@ -6,6 +6,9 @@
 #   extracted into the private folder ~<program> in %temp% without a
 #   dialog after a confirmation, setup.exe run and waited for, the files
 #   deleted afterwards.
+# lzx21.exe, lzx15.exe: the payload, setup.exe, a copy of the module
+#   (program code, many E8 bytes) and 200 KB of text, compressed with LZX
+#   and a 2 MB and a 32 KB window; the folder lzx_payload stays, to compare.
 # cancel.exe: first.txt, setup.exe and 256 MiB of zeros (a few hundred KiB
 #   packed), long enough to be cancelled while it is written; its header
 #   is not used (the tests run it in archive mode).
@@ -21,6 +24,14 @@ file(COPY ${SOURCE}/ DESTINATION ${OUT}/payload)
 file(COPY_FILE ${SETUP} ${OUT}/payload/setup.exe)
 pack(--dir ${OUT}/payload -o ${OUT}/sample.exe --destination %temp% --command setup.exe --delete-after-run
      --no-dialog --no-open-folder --confirm-caption "Sample package" --confirm-prompt "Install the sample files?")
+
+file(REMOVE_RECURSE ${OUT}/lzx_payload)
+file(COPY ${OUT}/payload/ DESTINATION ${OUT}/lzx_payload)
+file(COPY_FILE ${STUB} ${OUT}/lzx_payload/program.bin)
+string(REPEAT "a line of text in the LZX package, " 6000 text)
+file(WRITE ${OUT}/lzx_payload/docs/long.txt "${text}")
+pack(--dir ${OUT}/lzx_payload -o ${OUT}/lzx21.exe --compress lzx)
+pack(--dir ${OUT}/lzx_payload -o ${OUT}/lzx15.exe --compress lzx:15)
 
 file(MAKE_DIRECTORY ${OUT}/cancel_payload)
 file(WRITE ${OUT}/cancel_payload/first.txt "written before the cancel\n")

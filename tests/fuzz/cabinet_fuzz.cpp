@@ -3,7 +3,11 @@
 // at a time in a fresh destination, each on its own thread with a time
 // bound. Message boxes are answered by a second thread.
 //
-//   cabinet_fuzz <work folder> <first case> <case count> [mszip seed cabinet]
+//   cabinet_fuzz <work folder> <first case> <case count> [seed file...]
+//
+// A seed file is a cabinet (an MSZIP one of gcab) or a package (LZX ones of
+// vuvpack): its cabinet starts at the first signature followed by the zero
+// reserved field, and only the cabinet is mutated.
 //
 // Before each case its index goes to <work folder>\state.txt, so a
 // supervisor can restart after a crash with the next one. Faults are
@@ -54,7 +58,16 @@ uint32_t Next(uint64_t* state) {
 }
 
 
-std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
+// Where the cabinet of a seed file starts: its signature, then 4 zero bytes.
+long CabinetStart(const std::vector<unsigned char>& bytes) {
+    static const unsigned char kStart[8] = {'M', 'S', 'C', 'F', 0, 0, 0, 0};
+    for (size_t at = 0; at + sizeof kStart <= bytes.size(); at++) {
+        if (memcmp(bytes.data() + at, kStart, sizeof kStart) == 0) return (long)at;
+    }
+    return -1;
+}
+
+std::vector<Seed> MakeSeeds(const std::vector<std::wstring>& seedPaths) {
     std::vector<Seed> seeds;
     CabContents plain;
     plain.files = {{"readme.txt", "read me\r\n"}, {"bin/data.bin", PatternBytes(70000, 1)}, {"empty", ""}};
@@ -94,9 +107,10 @@ std::vector<Seed> MakeSeeds(const std::wstring& mszipPath) {
     package.bytes.insert(package.bytes.end(), cabinet.begin(), cabinet.end());
     seeds.push_back(package);
 
-    if (!mszipPath.empty()) {
-        std::vector<unsigned char> mszip = ReadBytes(mszipPath);
-        if (!mszip.empty()) seeds.push_back({mszip, 0});
+    for (const std::wstring& path : seedPaths) {
+        std::vector<unsigned char> bytes = ReadBytes(path);
+        long start = CabinetStart(bytes);
+        if (start >= 0) seeds.push_back({bytes, start});
     }
     return seeds;
 }
@@ -277,7 +291,7 @@ unsigned __stdcall RunWorker(void* path) { return ExtractionWorker(path); }
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
-        fprintf(stderr, "usage: cabinet_fuzz <work folder> <first case> <case count> [mszip seed]\n");
+        fprintf(stderr, "usage: cabinet_fuzz <work folder> <first case> <case count> [seed file...]\n");
         return 64;
     }
     work = argv[1];
@@ -286,7 +300,7 @@ int wmain(int argc, wchar_t** argv) {
     CreateDirectoryW(work.c_str(), nullptr);
     long first = wcstol(argv[2], nullptr, 10);
     long count = wcstol(argv[3], nullptr, 10);
-    std::vector<Seed> seeds = MakeSeeds(argc > 4 ? argv[4] : L"");
+    std::vector<Seed> seeds = MakeSeeds(std::vector<std::wstring>(argv + 4, argv + argc));
     uint32_t runSeed = 0x5EED;
     SetUnhandledExceptionFilter(RecordCrash);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);

@@ -15,7 +15,8 @@ export WINEPREFIX="$build/wineprefix-fuzz"
 ensure_prefix
 start_session
 harness="$build/tests/fuzz/cabinet_fuzz.exe"
-seed="Z:$build/tests/extract/fixtures/mszip.cab"
+seeds=("Z:$build/tests/extract/fixtures/mszip.cab" "Z:$build/tests/fuzz/seeds/lzx21.exe"
+       "Z:$build/tests/fuzz/seeds/lzx15.exe")
 next=0
 if [ -f "$work/state.txt" ]; then next=$(($(cat "$work/state.txt") + 1)); fi
 first=$next
@@ -24,7 +25,7 @@ batch=5000
 while [ "$next" -lt "$total" ]; do
   count=$((total - next < batch ? total - next : batch))
   status=0
-  "$build/wine-run" "$harness" "Z:$work" "$next" "$count" "$seed" &
+  "$build/wine-run" "$harness" "Z:$work" "$next" "$count" "${seeds[@]}" &
   runner=$!
   # A harness stuck beyond its own time bound (a case may leave it unable
   # to record anything) is ended from outside: its state file stops moving.

@@ -1,5 +1,6 @@
 #include "build_command.h"
 
+#include <ctype.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +13,7 @@
 #include "header_text.h"
 #include "output_file.h"
 #include "package_layout.h"
+#include "progress_line.h"
 #include "report.h"
 #include "stub_lookup.h"
 
@@ -31,13 +33,18 @@ static const char kBuildHelp[] =
     "                          vuvpack's folder, then beside vuvpack, then above it;\n"
     "                          ignored with --stub\n"
     "  --cab FILE              the cabinet to append, as it is\n"
-    "  --dir FOLDER            make an MSZIP cabinet of every file under FOLDER:\n"
+    "  --dir FOLDER            make a cabinet of every file under FOLDER:\n"
     "                          names relative with backslashes, modification times,\n"
     "                          read-only (no owner write permission) and hidden\n"
     "                          (name starting with '.') attributes; links to files\n"
     "                          inside FOLDER are followed, others refused\n"
     "  -o FILE                 the package to write; it is written beside FILE and\n"
     "                          renamed at the end, so a failed build leaves nothing\n"
+    "  --compress METHOD       how --dir's cabinet is compressed: mszip (the\n"
+    "                          default), lzx (a 2 MB window), lzx:15 ... lzx:21 (a\n"
+    "                          window of 2^N bytes) or none\n"
+    "  --quiet                 no progress line on stderr (there is one only when\n"
+    "                          stderr is a terminal)\n"
     "\n"
     "Header settings (text is UTF-8, stored as UTF-16; limits count UTF-16 units):\n"
     "  --destination TEXT      destination folder, at most 259 characters; may start\n"
@@ -69,11 +76,12 @@ static const char kBuildHelp[] =
     "Exit status: 0 built, 1 failed (nothing written), 2 usage error.\n";
 
 struct BuildOptions {
-    std::string stub, arch, cab, dir, output;
+    std::string stub, arch, cab, dir, output, compress;
     std::string texts[kHeaderTextFieldCount];
     bool textGiven[kHeaderTextFieldCount] = {};
     bool overwriteAll = false, noOpenFolder = false, deleteAfterRun = false, noDialog = false, crc = false,
-         x64 = false;
+         x64 = false, quiet = false;
+    CabinetSettings cabinet;
 };
 
 static int UsageError(const std::string& text) {
@@ -88,6 +96,7 @@ static bool* FlagOption(BuildOptions* options, const std::string& arg) {
     if (arg == "--no-dialog") return &options->noDialog;
     if (arg == "--crc") return &options->crc;
     if (arg == "--x64") return &options->x64;
+    if (arg == "--quiet") return &options->quiet;
     return nullptr;
 }
 
@@ -97,6 +106,7 @@ static std::string* PathOption(BuildOptions* options, const std::string& arg) {
     if (arg == "--cab") return &options->cab;
     if (arg == "--dir") return &options->dir;
     if (arg == "-o") return &options->output;
+    if (arg == "--compress") return &options->compress;
     return nullptr;
 }
 
@@ -105,6 +115,23 @@ static int ParseValue(const std::vector<std::string>& args, size_t* i, std::stri
     if (*i + 1 >= args.size()) return UsageError(option + " needs a value");
     *value = args[++*i];
     return 0;
+}
+
+// none, mszip, lzx or lzx:15 to lzx:21.
+static bool ParseCompression(const std::string& text, CabinetSettings* settings) {
+    if (text == "none" || text == "mszip") {
+        settings->method = text == "none" ? kCompressNone : kCompressMszip;
+        return true;
+    }
+    if (text.compare(0, 3, "lzx") != 0) return false;
+    settings->method = kCompressLzx;
+    if (text.size() == 3) return true;
+    if (text.size() != 6 || text[3] != ':' || !isdigit((unsigned char)text[4]) || !isdigit((unsigned char)text[5])) {
+        return false;
+    }
+    int bits = (text[4] - '0') * 10 + (text[5] - '0');
+    settings->lzx.windowBits = bits;
+    return bits >= kLzxMinWindowBits && bits <= kLzxMaxWindowBits;
 }
 
 // 0, or the exit status of a usage error (reported).
@@ -131,6 +158,12 @@ static int ParseBuildOptions(const std::vector<std::string>& args, BuildOptions*
     if (!options->arch.empty() && !FindStubArch(options->arch)) return UsageError("--arch takes x86 or x64");
     if (options->output.empty()) return UsageError("-o is missing");
     if (options->cab.empty() == options->dir.empty()) return UsageError("give one of --cab and --dir");
+    if (!options->compress.empty()) {
+        if (options->dir.empty()) return UsageError("--compress goes with --dir; --cab is appended as it is");
+        if (!ParseCompression(options->compress, &options->cabinet)) {
+            return UsageError("--compress takes none, mszip, lzx or lzx:15 to lzx:21");
+        }
+    }
     return 0;
 }
 
@@ -158,12 +191,11 @@ struct Payload {
     const uint8_t* data = nullptr;
     size_t size = 0;
     void* mapping = nullptr;
-    GBytes* bytes = nullptr;
+    std::vector<uint8_t> bytes;
 };
 
 static void ReleasePayload(Payload* payload) {
     if (payload->mapping) munmap(payload->mapping, payload->size);
-    if (payload->bytes) g_bytes_unref(payload->bytes);
     *payload = Payload();
 }
 
@@ -206,19 +238,28 @@ static bool ReadCabinet(const std::string& path, Payload* payload, std::string* 
     return true;
 }
 
-static bool MakeFolderCabinet(const std::string& dir, Payload* payload, std::string* error) {
+static void ShowBuildProgress(void* context, uint64_t bytesDone, size_t filesStarted) {
+    ShowProgress(static_cast<ProgressLine*>(context), bytesDone, filesStarted);
+}
+
+static bool MakeFolderCabinet(const BuildOptions& options, Payload* payload, std::string* error) {
     std::vector<FolderFile> files;
-    if (!ScanFolder(dir, &files, error)) return false;
+    if (!ScanFolder(options.dir, &files, error)) return false;
+    uint64_t totalBytes = 0;
+    for (const FolderFile& file : files) totalBytes += file.size;
+    ProgressLine progress;
+    StartProgress(&progress, options.quiet, totalBytes, files.size());
     std::vector<std::string> warnings;
-    payload->bytes = WriteFolderCabinet(files, &warnings, error);
+    bool ok = WriteFolderCabinet(files, options.cabinet, ShowBuildProgress, &progress, &payload->bytes, &warnings,
+                                 error);
+    EndProgress(&progress);
     for (const std::string& warning : warnings) ReportWarning(warning);
-    if (!payload->bytes) {
-        *error = dir + ": " + *error;
+    if (!ok) {
+        *error = options.dir + ": " + *error;
         return false;
     }
-    gsize size = 0;
-    payload->data = static_cast<const uint8_t*>(g_bytes_get_data(payload->bytes, &size));
-    payload->size = size;
+    payload->data = payload->bytes.data();
+    payload->size = payload->bytes.size();
     return true;
 }
 
@@ -289,7 +330,7 @@ static bool Build(const BuildOptions& options, PackageHeader* header) {
                       " bytes after its image are not a package and are left out");
     }
     Payload payload;
-    bool ok = options.cab.empty() ? MakeFolderCabinet(options.dir, &payload, &error)
+    bool ok = options.cab.empty() ? MakeFolderCabinet(options, &payload, &error)
                                   : ReadCabinet(options.cab, &payload, &error);
     ok = ok && WritePackage(options, image, header, payload, &error);
     if (!ok) ReportError(error);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -10,20 +11,14 @@
 
 #include <algorithm>
 
-#include <libgcab.h>
-
 #include "header_text.h"
 #include "package_layout.h"
 
-std::string FolderTotalsProblem(uint64_t fileCount, uint64_t totalBytes) {
+std::string FolderTotalsProblem(uint64_t fileCount) {
     if (fileCount == 0) return "holds no file; a cabinet needs at least one";
     if (fileCount > kMaxCabinetFiles) {
         return "holds " + std::to_string(fileCount) + " files; a cabinet holds at most " +
                std::to_string(kMaxCabinetFiles);
-    }
-    if (totalBytes > kMaxFolderBytes) {
-        return "holds " + std::to_string(totalBytes) + " bytes; a cabinet folder holds at most " +
-               std::to_string(kMaxFolderBytes);
     }
     return std::string();
 }
@@ -68,6 +63,10 @@ static bool AddFile(FolderScan* scan, const std::string& path, const std::string
     if ((uint64_t)info.st_size >= kMaxCabinetFileSize) {
         return Fail(scan, path, std::to_string((uint64_t)info.st_size) +
                                     " bytes; a cabinet holds files below 2 GiB (2147483648 bytes)");
+    }
+    if ((uint64_t)info.st_size > kMaxFolderBytes) {
+        return Fail(scan, path, std::to_string((uint64_t)info.st_size) + " bytes; a cabinet folder holds at most " +
+                                    std::to_string(kMaxFolderBytes));
     }
     int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) return Fail(scan, path, "can't be read (" + ErrnoText() + ")");
@@ -143,9 +142,7 @@ bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::st
     std::string folder = root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
     if (!ScanEntries(&scan, folder, "")) return false;
 
-    uint64_t totalBytes = 0;
-    for (const FolderFile& file : *files) totalBytes += file.size;
-    std::string problem = FolderTotalsProblem(files->size(), totalBytes);
+    std::string problem = FolderTotalsProblem(files->size());
     if (!problem.empty()) {
         *error = root + ": " + problem;
         return false;
@@ -176,57 +173,63 @@ bool DosTimeRepresentable(time_t modified, struct tm* local) {
     return true;
 }
 
-// Adds one file; libgcab resets the attributes when it adds a file, so
-// they are set afterwards.
-static bool AddToFolder(GCabFolder* folder, const FolderFile& file, std::vector<std::string>* warnings,
-                        std::string* error) {
-    struct tm local;
-    if (!DosTimeRepresentable(file.modified, &local)) {
-        warnings->push_back(file.path + ": modification time outside 1980-2107, stored as " +
-                            std::to_string(local.tm_year + 1900) + "-" + std::to_string(local.tm_mon + 1) + "-" +
-                            std::to_string(local.tm_mday));
-    }
-    GFile* source = g_file_new_for_path(file.path.c_str());
-    GCabFile* cabFile = gcab_file_new_with_file(file.name.c_str(), source);
-    GDateTime* stamp = g_date_time_new_local(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                             local.tm_min, local.tm_sec);
-    if (stamp) gcab_file_set_date_time(cabFile, stamp);
-    GError* failure = nullptr;
-    bool ok = gcab_folder_add_file(folder, cabFile, FALSE, nullptr, &failure);
-    if (ok) {
-        gcab_file_set_attributes(cabFile, file.attributes);
-    } else {
-        *error = file.path + ": " + failure->message;
-        g_error_free(failure);
-    }
-    if (stamp) g_date_time_unref(stamp);
-    g_object_unref(cabFile);
-    g_object_unref(source);
-    return ok;
+static uint16_t DosDate(const struct tm& local) {
+    return (uint16_t)(((local.tm_year + 1900 - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
 }
 
-GBytes* WriteFolderCabinet(const std::vector<FolderFile>& files, std::vector<std::string>* warnings,
-                           std::string* error) {
-    GCabCabinet* cabinet = gcab_cabinet_new();
-    GCabFolder* folder = gcab_folder_new(GCAB_COMPRESSION_MSZIP);
-    GOutputStream* stream = nullptr;
-    GBytes* bytes = nullptr;
-    GError* failure = nullptr;
-    for (const FolderFile& file : files) {
-        if (!AddToFolder(folder, file, warnings, error)) goto done;
+static uint16_t DosTime(const struct tm& local) {
+    return (uint16_t)((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+}
+
+// The files' bytes, each file opened when its first bytes are asked for.
+struct FolderReader {
+    const std::vector<FolderFile>* files;
+    size_t open;  // index of the file in `file`
+    FILE* file;
+    FolderProgressProc progress;
+    void* progressContext;
+};
+
+static bool ReadFolderFile(void* context, size_t index, uint8_t* buffer, size_t count, std::string* error) {
+    FolderReader* reader = static_cast<FolderReader*>(context);
+    const FolderFile& source = (*reader->files)[index];
+    if (!reader->file || reader->open != index) {
+        if (reader->file) fclose(reader->file);
+        reader->open = index;
+        reader->file = fopen(source.path.c_str(), "rb");
+        if (!reader->file) {
+            *error = source.path + ": can't be read (" + ErrnoText() + ")";
+            return false;
+        }
     }
-    if (!gcab_cabinet_add_folder(cabinet, folder, &failure)) goto failed;
-    stream = g_memory_output_stream_new_resizable();
-    if (!gcab_cabinet_write_simple(cabinet, stream, nullptr, nullptr, nullptr, &failure)) goto failed;
-    if (!g_output_stream_close(stream, nullptr, &failure)) goto failed;
-    bytes = g_memory_output_stream_steal_as_bytes(G_MEMORY_OUTPUT_STREAM(stream));
-    goto done;
-failed:
-    *error = std::string("the cabinet can't be written: ") + failure->message;
-    g_error_free(failure);
-done:
-    if (stream) g_object_unref(stream);
-    g_object_unref(folder);
-    g_object_unref(cabinet);
-    return bytes;
+    if (fread(buffer, 1, count, reader->file) == count) return true;
+    *error = ferror(reader->file) ? source.path + ": can't be read (" + ErrnoText() + ")"
+                                  : source.path + ": shorter than when the folder was read; it changed meanwhile";
+    return false;
+}
+
+static void ReportFolderProgress(void* context, uint64_t bytesDone, size_t filesStarted) {
+    FolderReader* reader = static_cast<FolderReader*>(context);
+    if (reader->progress) reader->progress(reader->progressContext, bytesDone, filesStarted);
+}
+
+bool WriteFolderCabinet(const std::vector<FolderFile>& files, const CabinetSettings& settings,
+                        FolderProgressProc progress, void* progressContext, std::vector<uint8_t>* cabinet,
+                        std::vector<std::string>* warnings, std::string* error) {
+    std::vector<CabinetEntry> entries;
+    for (const FolderFile& file : files) {
+        struct tm local;
+        if (!DosTimeRepresentable(file.modified, &local)) {
+            warnings->push_back(file.path + ": modification time outside 1980-2107, stored as " +
+                                std::to_string(local.tm_year + 1900) + "-" + std::to_string(local.tm_mon + 1) + "-" +
+                                std::to_string(local.tm_mday));
+        }
+        entries.push_back(CabinetEntry{file.name, (uint32_t)file.size, DosDate(local), DosTime(local),
+                                       (uint16_t)file.attributes});
+    }
+    FolderReader reader = {&files, 0, nullptr, progress, progressContext};
+    CabinetSource source = {ReadFolderFile, ReportFolderProgress, &reader};
+    bool ok = WriteCabinet(entries, settings, source, cabinet, error);
+    if (reader.file) fclose(reader.file);
+    return ok;
 }

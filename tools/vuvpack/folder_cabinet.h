@@ -1,4 +1,4 @@
-// An MSZIP cabinet made from every file under a folder.
+// A cabinet made from every file under a folder.
 #pragma once
 
 #include <stdint.h>
@@ -7,16 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <glib.h>
-
-// What one CFFILE entry can describe, and what one CFFOLDER can hold.
-static const uint64_t kMaxCabinetFileSize = 0x80000000ull;  // sizes are read as signed 32-bit
-static const uint64_t kMaxCabinetFiles = 65535;             // cFiles is 16 bits
-static const uint64_t kMaxFolderBytes = 65535ull * 32768;   // 16-bit count of 32 KiB data blocks
-static const size_t kMaxStoredNameBytes = 255;              // 256 with the terminator
-
-// Cabinet attribute bits.
-enum { kAttributeReadOnly = 0x01, kAttributeHidden = 0x02, kAttributeArchive = 0x20, kAttributeNameIsUtf8 = 0x80 };
+#include "cabinet_writer.h"
 
 struct FolderFile {
     std::string path;  // what is read: the file, or the file a link leads to
@@ -26,8 +17,9 @@ struct FolderFile {
     uint32_t attributes;
 };
 
-// Problem of a folder's totals, or "" when a cabinet can hold them.
-std::string FolderTotalsProblem(uint64_t fileCount, uint64_t totalBytes);
+// Problem of a folder's file count, or "" when a cabinet can hold it. Any
+// total size fits: the files go in as many cabinet folders as they need.
+std::string FolderTotalsProblem(uint64_t fileCount);
 
 // Every file under root, sorted by stored name. On failure returns false
 // with "path: problem" in *error; nothing is skipped silently.
@@ -37,7 +29,11 @@ bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::st
 // nearest end, with a warning.
 bool DosTimeRepresentable(time_t modified, struct tm* local);
 
-// Writes the cabinet into memory. Warnings (moved time stamps) are added to
-// *warnings. On failure returns nullptr with the problem in *error.
-GBytes* WriteFolderCabinet(const std::vector<FolderFile>& files, std::vector<std::string>* warnings,
-                           std::string* error);
+// Hears how far the writing is: bytes compressed, files started.
+typedef void (*FolderProgressProc)(void* context, uint64_t bytesDone, size_t filesStarted);
+
+// Writes the cabinet into *cabinet. Warnings (moved time stamps) are added
+// to *warnings. On failure returns false with the problem in *error.
+bool WriteFolderCabinet(const std::vector<FolderFile>& files, const CabinetSettings& settings,
+                        FolderProgressProc progress, void* progressContext, std::vector<uint8_t>* cabinet,
+                        std::vector<std::string>* warnings, std::string* error);

@@ -91,6 +91,12 @@ static std::string CabinetLine(const CabinetSummary& cabinet) {
            Counted(cabinet.size, "byte") + " in the file";
 }
 
+static std::string FolderLine(const CabinetFolderSummary& folder) {
+    std::string line = folder.method;
+    if (folder.windowBits != 0) line += ", window 2^" + std::to_string(folder.windowBits) + " bytes";
+    return line + ", " + Counted(folder.dataBlocks, "data block");
+}
+
 static std::string TextLine(const PackageHeader& header, int field) {
     return "  " + std::string(kHeaderTextFields[field].name) + ": " +
            Quoted(GetHeaderText(header, kHeaderTextFields[field])) + "\n";
@@ -119,7 +125,12 @@ std::string InspectionText(const std::string& path, const Inspection& inspection
     }
     if (inspection.headerState == kValidHeader) out += HeaderText(inspection.header);
     out += "cabinet offset: " + std::to_string(inspection.cabinetOffset) + "\n";
-    if (inspection.cabinetRead) out += "cabinet: " + CabinetLine(inspection.cabinet) + "\n";
+    if (inspection.cabinetRead) {
+        out += "cabinet: " + CabinetLine(inspection.cabinet) + "\n";
+        for (size_t i = 0; i < inspection.cabinet.folderList.size(); i++) {
+            out += "cabinet folder " + std::to_string(i) + ": " + FolderLine(inspection.cabinet.folderList[i]) + "\n";
+        }
+    }
     if (inspection.signedPackage) {
         out += "certificate table: offset " + std::to_string(inspection.certificateTable.offset) + ", " +
                Counted(inspection.certificateTable.size, "byte") + " (not covered by the CRC)\n";
@@ -150,9 +161,16 @@ static std::string HeaderJson(const PackageHeader& header, uint32_t offset) {
 static std::string CabinetJson(const CabinetSummary& cabinet) {
     std::string kinds;
     for (const std::string& kind : cabinet.compression) kinds += (kinds.empty() ? "" : ", ") + Quoted(kind);
+    std::string folders;
+    for (const CabinetFolderSummary& folder : cabinet.folderList) {
+        folders += std::string(folders.empty() ? "" : ", ") + "{\"method\": " + Quoted(folder.method) +
+                   ", \"windowBits\": " + (folder.windowBits ? std::to_string(folder.windowBits) : "null") +
+                   ", \"dataBlocks\": " + std::to_string(folder.dataBlocks) + "}";
+    }
     return "{\"size\": " + std::to_string(cabinet.size) + ", \"folders\": " + std::to_string(cabinet.folders) +
            ", \"files\": " + std::to_string(cabinet.files) + ", \"totalSize\": " +
-           std::to_string(cabinet.totalBytes) + ", \"compression\": [" + kinds + "]}";
+           std::to_string(cabinet.totalBytes) + ", \"compression\": [" + kinds + "], \"folderList\": [" + folders +
+           "]}";
 }
 
 std::string InspectionJson(const std::string& path, const Inspection& inspection) {

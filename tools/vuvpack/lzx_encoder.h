@@ -1,0 +1,55 @@
+// The cabinet flavour of LZX: a folder's data in 32 KiB frames, each frame
+// one data block, the window, trees and repeated distances running on
+// across the frames of the folder.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+#include "lzx_bit_writer.h"
+#include "lzx_format.h"
+#include "lzx_lazy_parser.h"
+#include "lzx_match_finder.h"
+
+struct LzxSettings {
+    int windowBits = 21;                 // 15..21
+    bool e8 = true;                      // E8 call translation
+    uint32_t e8FrameLimit = 32768;       // frames translated, from the folder's start
+};
+
+// One frame's compressed bytes, a data block of its own.
+struct LzxChunk {
+    std::vector<uint8_t> bytes;
+    uint32_t uncompressedSize;
+};
+
+struct LzxEncoder {
+    LzxSettings settings;
+    int mainSymbols;          // 256 + 8 per position slot
+    int32_t e8FileSize;       // the stream header's value; 0 without translation
+    bool headerSent;          // the E8 header goes before the first block
+    uint32_t framesDone;      // frames parsed
+    LzxHistory history;
+    LzxParseState parse;
+    LzxRepeats blockRepeats;  // the repeated distances where the block started
+    // The block being gathered: its items, where each frame's items end,
+    // each frame's size and its bytes (for an uncompressed block).
+    std::vector<LzxItem> items;
+    std::vector<size_t> frameItemEnds;
+    std::vector<uint32_t> frameSizes;
+    std::vector<uint8_t> blockBytes;
+    uint8_t lengths[kLzxMaxMainSymbols + kLzxLengthSymbols];  // the decoder's trees: main, then length
+    std::vector<LzxChunk> chunks;  // finished frames, for the caller to take
+};
+
+// Starts a folder of folderBytes bytes.
+void StartLzx(LzxEncoder* encoder, const LzxSettings& settings, uint64_t folderBytes);
+
+// Adds the folder's next frame: 32 KiB, the last one of the folder less.
+// Its data is translated in place when E8 translation is on.
+void AddLzxFrame(LzxEncoder* encoder, uint8_t* data, uint32_t size);
+
+// Sends what is gathered; after the last frame.
+void FinishLzx(LzxEncoder* encoder);
