@@ -17,14 +17,42 @@ enum {
 // plus 4, ask before a restart; an unattended run never asks (128 alone).
 static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall %d %s";
 
+// The system's own list of program types, for a system that names none.
+static const WCHAR kDefaultProgramTypes[] = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC";
+// Installer packages run through the system's installer, like programs.
+static const WCHAR kInstallerTypes[] = L".MSI;.MSP";
+
+// TRUE when the length characters at type (from its '.') are one of the
+// entries of list (separated by ';'), in any case.
+static BOOL ListHoldsType(const WCHAR* list, const WCHAR* type, int length) {
+    for (const WCHAR* entry = list; *entry;) {
+        const WCHAR* end = entry;
+        while (*end && *end != L';') end++;
+        if (end - entry == length && CompareStringOrdinal(entry, length, type, length, TRUE) == CSTR_EQUAL)
+            return TRUE;
+        entry = *end ? end + 1 : end;
+    }
+    return FALSE;
+}
+
+// Program types: the system's PATHEXT (the default list when it has none,
+// or one too long to read whole) and the installer's packages.
+static BOOL IsProgramType(const WCHAR* type, int length) {
+    WCHAR systemTypes[512];
+    DWORD read = GetEnvironmentVariableW(L"PATHEXT", systemTypes, ARRAYSIZE(systemTypes));
+    const WCHAR* list = read && read < ARRAYSIZE(systemTypes) ? systemTypes : kDefaultProgramTypes;
+    return ListHoldsType(list, type, length) || ListHoldsType(kInstallerTypes, type, length);
+}
+
 WCHAR* SplitParameters(WCHAR* command) {
-    // "| 0x20" folds the case of ASCII letters only.
     for (WCHAR* p = command; *p; p++) {
-        if (p[0] != L'.' || (p[1] | 0x20) != L'e' || (p[2] | 0x20) != L'x' || (p[3] | 0x20) != L'e') continue;
-        if (p[4] == 0) return p + 4;
-        if (p[4] != L' ') continue;
-        p[4] = 0;
-        return p + 5;
+        if (p[0] != L'.') continue;
+        WCHAR* end = p + 1;
+        while (*end && *end != L' ') end++;
+        if (!IsProgramType(p, (int)(end - p))) continue;
+        if (*end == 0) return end;
+        *end = 0;
+        return end + 1;
     }
     return nullptr;
 }
@@ -121,7 +149,7 @@ static void WaitForInstallerWindow(int probes) {
 }
 
 // An unattended run always waits for the program, to hand back its exit
-// code; a document's viewer is waited for as well, and gives 0.
+// code.
 static DWORD RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
@@ -147,7 +175,90 @@ static DWORD RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* 
     }
     CloseHandle(execute.hProcess);
     if (known && waitFlag) WaitForInstallerWindow(probes);
-    return parameters ? exitCode : 0;
+    return exitCode;
+}
+
+// The type of a command's file: its last component's text from the last
+// '.' on; empty when there is none.
+static const WCHAR* FileType(const WCHAR* file) {
+    const WCHAR* type = nullptr;
+    for (const WCHAR* p = file; *p; p++) {
+        if (*p == L'\\') type = nullptr;
+        if (*p == L'.') type = p;
+    }
+    return type ? type : file + lstrlenW(file);
+}
+
+// A program of the system folder by its full path: the search order of
+// CreateProcessW would look in the program's own folder first. Returns 0
+// or the error.
+static DWORD SystemProgram(WCHAR* path, UINT chars, const WCHAR* name) {
+    UINT length = GetSystemDirectoryW(path, chars);
+    if (length == 0) return GetLastError();
+    if (length >= chars || FAILED(StringCchCatW(path, chars, name))) return ERROR_FILENAME_EXCED_RANGE;
+    return 0;
+}
+
+// Starts program with commandLine, no console window, and waits for its
+// end. Returns its exit code, or the error that kept it from starting.
+static DWORD RunAndWait(const WCHAR* program, WCHAR* commandLine, const WCHAR* workingFolder) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, workingFolder,
+                        &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = GetLastError();
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return exitCode;
+}
+
+// A script runs in the system's command interpreter: /d leaves out its
+// AutoRun commands, /c ends it with the script's exit code. The outer
+// quotes are the interpreter's to strip, so a name with blanks stays whole.
+static DWORD RunScript(const WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder) {
+    WCHAR interpreter[MAX_PATH];
+    WCHAR commandLine[kCommandBufferChars + MAX_PATH];
+    DWORD error = SystemProgram(interpreter, ARRAYSIZE(interpreter), L"\\cmd.exe");
+    if (error) return error;
+    if (FAILED(StringCchPrintfW(commandLine, ARRAYSIZE(commandLine), L"cmd.exe /d /c \"\"%s\" %s\"", file, parameters)))
+        return ERROR_FILENAME_EXCED_RANGE;
+    return RunAndWait(interpreter, commandLine, workingFolder);
+}
+
+// An installer package runs through the system's installer, without its
+// user interface and without a restart; the package's own parameters come
+// last. Its codes (3010 for a restart it needs) come back unchanged.
+static DWORD RunInstallerPackage(const WCHAR* file, BOOL patch, const WCHAR* parameters, const WCHAR* workingFolder) {
+    WCHAR installer[MAX_PATH];
+    WCHAR commandLine[kCommandBufferChars + MAX_PATH];
+    DWORD error = SystemProgram(installer, ARRAYSIZE(installer), L"\\msiexec.exe");
+    if (error) return error;
+    if (FAILED(StringCchPrintfW(commandLine, ARRAYSIZE(commandLine), L"msiexec.exe %s \"%s\" /qn /norestart %s",
+                                patch ? L"/p" : L"/i", file, parameters)))
+        return ERROR_FILENAME_EXCED_RANGE;
+    return RunAndWait(installer, commandLine, workingFolder);
+}
+
+// Unattended: every program is waited for and hands back its exit code. A
+// document (no program type split it) is not opened, as no one would read
+// it or close its viewer. A file the interpreter or the installer would
+// not find is the command's failure, as the shell's would be.
+static DWORD RunUnattended(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
+    const WCHAR* type = FileType(file);
+    BOOL script = !lstrcmpiW(type, L".bat") || !lstrcmpiW(type, L".cmd");
+    BOOL package = !lstrcmpiW(type, L".msi") || !lstrcmpiW(type, L".msp");
+    if ((!parameters || script || package) && GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES)
+        return GetLastError();
+    if (!parameters) return 0;
+    if (package) return RunInstallerPackage(file, !lstrcmpiW(type, L".msp"), parameters, workingFolder);
+    if (!script) return RunThroughShell(file, parameters, workingFolder, waitFlag);
+    DWORD exitCode = RunScript(file, parameters, workingFolder);
+    if (waitFlag) WaitForInstallerWindow(kProbesAfterRunning);
+    return exitCode;
 }
 
 DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag) {
@@ -167,5 +278,6 @@ DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFla
     if (lstrlenW(workingFolder) >= MAX_PATH - 1) return ERROR_FILENAME_EXCED_RANGE;
 
     if (infScript) return RunInfScript(path, workingFolder);
+    if (G.QuietRun) return RunUnattended(path, parameters, workingFolder, waitFlag);
     return RunThroughShell(path, parameters, workingFolder, waitFlag);
 }
