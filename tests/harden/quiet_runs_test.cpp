@@ -116,7 +116,8 @@ Start ArchiveMissing(const std::wstring& folder) {
 
 // A line of 512 characters or more is refused whole, wherever its /Q is.
 Start CommandLineTooLong(const std::wstring& folder) {
-    return {StubPath(), ArchiveArguments(folder + L"\\" + std::wstring(530 - folder.size() - 5, L'n') + L".cab", folder)};
+    std::wstring archive = folder + L"\\" + std::wstring(530 - folder.size() - 5, L'n') + L".cab";
+    return {StubPath(), ArchiveArguments(archive, folder)};
 }
 Start QuietAfterA530CharacterPath(const std::wstring& folder) {
     return {StubPath(), Quoted(folder + L"\\" + std::wstring(530 - folder.size() - 5, L'n') + L".cab") + L" /Q"};
@@ -273,7 +274,8 @@ Start ReplacedFileHeldOpen(const std::wstring& folder) {
     CreateDirectoryW((folder + L"\\out").c_str(), nullptr);
     WriteBytes(folder + L"\\out\\readme.txt", std::string("old"));
     Start start = PackageWith(folder, {}, L"setup.exe");
-    start.held = CreateFileW((folder + L"\\out\\readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::wstring old = folder + L"\\out\\readme.txt";
+    start.held = CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, start.held);
     return start;
 }
@@ -342,8 +344,10 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"CommandExits7", CommandExits7, 7, true, Sample},
                       QuietCase{"CommandMissing", CommandMissing, ERROR_FILE_NOT_FOUND, false, Sample},
                       QuietCase{"ArchiveMissing", ArchiveMissing, ERROR_FILE_NOT_FOUND, false, Untouched},
-                      QuietCase{"CommandLineTooLong", CommandLineTooLong, ERROR_INVALID_COMMAND_LINE, false, Untouched},
-                      QuietCase{"QuietAfterA530CharacterPath", QuietAfterA530CharacterPath, ERROR_INVALID_COMMAND_LINE, false, Untouched},
+                      QuietCase{"CommandLineTooLong", CommandLineTooLong, ERROR_INVALID_COMMAND_LINE,
+                                false, Untouched},
+                      QuietCase{"QuietAfterA530CharacterPath", QuietAfterA530CharacterPath, ERROR_INVALID_COMMAND_LINE,
+                                false, Untouched},
                       QuietCase{"ArchivePathTooLong", ArchivePathTooLong, ERROR_INVALID_COMMAND_LINE, false, Untouched},
                       QuietCase{"CommandTooLong", CommandTooLong, ERROR_INVALID_COMMAND_LINE, false, Untouched},
                       QuietCase{"DestinationTooLong", DestinationTooLong, ERROR_FILENAME_EXCED_RANGE, false, Untouched},
@@ -353,8 +357,10 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"ScriptExitsWith9", ScriptExitsWith9, 9, false, Anything},
                       QuietCase{"ScriptWithParameter", ScriptWithParameter, 5, false, Anything},
                       QuietCase{"ScriptNameWithABlank", ScriptNameWithABlank, 5, false, Anything},
-                      QuietCase{"DamagedInstallerPackage", DamagedInstallerPackage, ERROR_INSTALL_FAILURE_WINE, false, Anything},
-                      QuietCase{"InstallerPackageWithLog", InstallerPackageWithLog, ERROR_INSTALL_FAILURE_WINE, false, Anything, L"log.txt"},
+                      QuietCase{"DamagedInstallerPackage", DamagedInstallerPackage, ERROR_INSTALL_FAILURE_WINE, false,
+                                Anything},
+                      QuietCase{"InstallerPackageWithLog", InstallerPackageWithLog, ERROR_INSTALL_FAILURE_WINE, false,
+                                Anything, L"log.txt"},
                       QuietCase{"Document", Document, 0, false, Anything},
                       QuietCase{"MissingDocument", MissingDocument, ERROR_FILE_NOT_FOUND, false, Anything},
                       QuietCase{"ArchiveIsAFolder", ArchiveIsAFolder, ERROR_OPEN_FAILED, false, Untouched},
@@ -367,10 +373,12 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"InvalidFileName", InvalidFileName, ERROR_FILE_CORRUPT, false, Anything},
                       QuietCase{"SkippedName", SkippedName, ERROR_FILE_CORRUPT, false, Anything},
                       QuietCase{"NameTooLong", NameTooLong, ERROR_FILENAME_EXCED_RANGE, false, Anything},
-                      QuietCase{"NameTooLongForDestination", NameTooLongForDestination, ERROR_FILENAME_EXCED_RANGE, false, Anything},
+                      QuietCase{"NameTooLongForDestination", NameTooLongForDestination, ERROR_FILENAME_EXCED_RANGE,
+                                false, Anything},
                       QuietCase{"FolderInTheWay", FolderInTheWay, ERROR_ACCESS_DENIED, false, Anything},
                       QuietCase{"ReplacedFileHeldOpen", ReplacedFileHeldOpen, HeldFileReport, false, Anything},
-                      QuietCase{"ReplacedFileOnReadOnlyMount", ReplacedFileOnReadOnlyMount, ReadOnlyMountReport, false, Untouched},
+                      QuietCase{"ReplacedFileOnReadOnlyMount", ReplacedFileOnReadOnlyMount, ReadOnlyMountReport, false,
+                                Untouched},
                       QuietCase{"ReplacedFileOnFullDisk", ReplacedFileOnFullDisk, ERROR_DISK_FULL, false, Untouched},
                       QuietCase{"FullDisk", FullDisk, ERROR_DISK_FULL, false, Untouched},
                       QuietCase{"UnwritableDestination", UnwritableDestination, ERROR_DIRECTORY, false, Untouched},

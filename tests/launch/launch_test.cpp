@@ -536,7 +536,8 @@ TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
         {L"run me.cmd a b", L"cmd.exe", L"cmd.exe /d /c \"\"" + folder + L"run me.cmd\" a b\"", 4},
         {L"setup.msi /l*v log.txt", L"msiexec.exe",
          L"msiexec.exe /i \"" + folder + L"setup.msi\" /qn /norestart /l*v log.txt", ERROR_FUNCTION_FAILED},
-        {L"fix.msp", L"msiexec.exe", L"msiexec.exe /p \"" + folder + L"fix.msp\" /qn /norestart ", ERROR_FUNCTION_FAILED},
+        {L"fix.msp", L"msiexec.exe", L"msiexec.exe /p \"" + folder + L"fix.msp\" /qn /norestart ",
+         ERROR_FUNCTION_FAILED},
         {L"readme.txt", nullptr, L"", 0},
         {L"missing.cmd", nullptr, L"", ERROR_FILE_NOT_FOUND},
         {L"missing.msi", nullptr, L"", ERROR_FILE_NOT_FOUND},
@@ -554,7 +555,8 @@ TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
             continue;
         }
         ASSERT_EQ(1u, startedPrograms.size());
-        EXPECT_TRUE(SamePath(std::wstring(system) + L"\\" + row.program, startedPrograms[0])) << Narrow(startedPrograms[0]);
+        EXPECT_TRUE(SamePath(std::wstring(system) + L"\\" + row.program, startedPrograms[0]))
+            << Narrow(startedPrograms[0]);
         EXPECT_EQ(row.commandLine, startedCommandLines[0]);
         EXPECT_TRUE(SamePath(folder, startedFolders[0])) << Narrow(startedFolders[0]);
         EXPECT_EQ((DWORD)CREATE_NO_WINDOW, startedFlags[0]);
