@@ -17,20 +17,31 @@ enum {
 // plus 4, ask before a restart; an unattended run never asks (128 alone).
 static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall %d %s";
 
-// The system's own list of program types, for a system that names none.
-static const WCHAR kDefaultProgramTypes[] = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC";
+// The program types that every system runs, for one that names none.
+static const WCHAR kDefaultProgramTypes[] = L".COM;.EXE;.BAT;.CMD";
 // Installer packages run through the system's installer, like programs.
 static const WCHAR kInstallerTypes[] = L".MSI;.MSP";
+static const WCHAR kScriptTypes[] = L".BAT;.CMD";
+
+// Command lines of the system's programs, from their name, the file and
+// its parameters. The command interpreter: /d leaves out its AutoRun
+// commands, /c ends it with the script's exit code, and the outer quotes
+// are its to strip, so a name with blanks stays whole. The installer: no
+// user interface, no restart, the package's own parameters last.
+static const WCHAR kScriptFormat[] = L"%s /d /c \"\"%s\" %s\"";
+static const WCHAR kPackageFormat[] = L"%s /i \"%s\" /qn /norestart %s";
+static const WCHAR kPatchFormat[] = L"%s /p \"%s\" /qn /norestart %s";
 
 // TRUE when the length characters at type (from its '.') are one of the
-// entries of list (separated by ';'), in any case.
+// entries of list (separated by ';'). "| 0x20" folds the case of ASCII
+// letters only, as the types are.
 static BOOL ListHoldsType(const WCHAR* list, const WCHAR* type, int length) {
-    for (const WCHAR* entry = list; *entry;) {
-        const WCHAR* end = entry;
-        while (*end && *end != L';') end++;
-        if (end - entry == length && CompareStringOrdinal(entry, length, type, length, TRUE) == CSTR_EQUAL)
-            return TRUE;
-        entry = *end ? end + 1 : end;
+    for (const WCHAR* entry = list; *entry; entry++) {
+        int matched = 0;
+        while (matched < length && (entry[matched] | 0x20) == (type[matched] | 0x20)) matched++;
+        if (matched == length && (entry[matched] == L';' || !entry[matched])) return TRUE;
+        while (*entry && *entry != L';') entry++;
+        if (!*entry) break;
     }
     return FALSE;
 }
@@ -189,19 +200,21 @@ static const WCHAR* FileType(const WCHAR* file) {
     return type ? type : file + lstrlenW(file);
 }
 
-// A program of the system folder by its full path: the search order of
-// CreateProcessW would look in the program's own folder first. Returns 0
-// or the error.
-static DWORD SystemProgram(WCHAR* path, UINT chars, const WCHAR* name) {
-    UINT length = GetSystemDirectoryW(path, chars);
+// Runs the program name of the system folder by its full path (the search
+// order of CreateProcessW would look in the program's own folder first)
+// with the command line that format makes, no console window, and waits
+// for its end. Returns its exit code, or the error that kept it from
+// starting.
+static DWORD RunSystemProgram(const WCHAR* name, const WCHAR* format, const WCHAR* file, const WCHAR* parameters,
+                              const WCHAR* workingFolder) {
+    WCHAR program[MAX_PATH];
+    WCHAR commandLine[kCommandBufferChars + MAX_PATH];
+    UINT length = GetSystemDirectoryW(program, MAX_PATH);
     if (length == 0) return GetLastError();
-    if (length >= chars || FAILED(StringCchCatW(path, chars, name))) return ERROR_FILENAME_EXCED_RANGE;
-    return 0;
-}
+    if (length >= MAX_PATH || FAILED(StringCchPrintfW(program + length, MAX_PATH - length, L"\\%s", name)) ||
+        FAILED(StringCchPrintfW(commandLine, ARRAYSIZE(commandLine), format, name, file, parameters)))
+        return ERROR_FILENAME_EXCED_RANGE;
 
-// Starts program with commandLine, no console window, and waits for its
-// end. Returns its exit code, or the error that kept it from starting.
-static DWORD RunAndWait(const WCHAR* program, WCHAR* commandLine, const WCHAR* workingFolder) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -216,47 +229,25 @@ static DWORD RunAndWait(const WCHAR* program, WCHAR* commandLine, const WCHAR* w
     return exitCode;
 }
 
-// A script runs in the system's command interpreter: /d leaves out its
-// AutoRun commands, /c ends it with the script's exit code. The outer
-// quotes are the interpreter's to strip, so a name with blanks stays whole.
-static DWORD RunScript(const WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder) {
-    WCHAR interpreter[MAX_PATH];
-    WCHAR commandLine[kCommandBufferChars + MAX_PATH];
-    DWORD error = SystemProgram(interpreter, ARRAYSIZE(interpreter), L"\\cmd.exe");
-    if (error) return error;
-    if (FAILED(StringCchPrintfW(commandLine, ARRAYSIZE(commandLine), L"cmd.exe /d /c \"\"%s\" %s\"", file, parameters)))
-        return ERROR_FILENAME_EXCED_RANGE;
-    return RunAndWait(interpreter, commandLine, workingFolder);
-}
-
-// An installer package runs through the system's installer, without its
-// user interface and without a restart; the package's own parameters come
-// last. Its codes (3010 for a restart it needs) come back unchanged.
-static DWORD RunInstallerPackage(const WCHAR* file, BOOL patch, const WCHAR* parameters, const WCHAR* workingFolder) {
-    WCHAR installer[MAX_PATH];
-    WCHAR commandLine[kCommandBufferChars + MAX_PATH];
-    DWORD error = SystemProgram(installer, ARRAYSIZE(installer), L"\\msiexec.exe");
-    if (error) return error;
-    if (FAILED(StringCchPrintfW(commandLine, ARRAYSIZE(commandLine), L"msiexec.exe %s \"%s\" /qn /norestart %s",
-                                patch ? L"/p" : L"/i", file, parameters)))
-        return ERROR_FILENAME_EXCED_RANGE;
-    return RunAndWait(installer, commandLine, workingFolder);
-}
-
-// Unattended: every program is waited for and hands back its exit code. A
-// document (no program type split it) is not opened, as no one would read
-// it or close its viewer. A file the interpreter or the installer would
-// not find is the command's failure, as the shell's would be.
+// Unattended: every program is waited for and hands back its exit code,
+// a script through the system's command interpreter, an installer package
+// through the system's installer. A document (no program type split it)
+// is not opened, as no one would read it or close its viewer. A file the
+// interpreter or the installer would not find is the command's failure,
+// as the shell's would be.
 static DWORD RunUnattended(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
     const WCHAR* type = FileType(file);
-    BOOL script = !lstrcmpiW(type, L".bat") || !lstrcmpiW(type, L".cmd");
-    BOOL package = !lstrcmpiW(type, L".msi") || !lstrcmpiW(type, L".msp");
+    int typeLength = lstrlenW(type);
+    BOOL script = ListHoldsType(kScriptTypes, type, typeLength);
+    BOOL package = ListHoldsType(kInstallerTypes, type, typeLength);
     if ((!parameters || script || package) && GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES)
         return GetLastError();
     if (!parameters) return 0;
-    if (package) return RunInstallerPackage(file, !lstrcmpiW(type, L".msp"), parameters, workingFolder);
+    if (package)
+        return RunSystemProgram(L"msiexec.exe", (type[3] | 0x20) == L'p' ? kPatchFormat : kPackageFormat, file,
+                                parameters, workingFolder);
     if (!script) return RunThroughShell(file, parameters, workingFolder, waitFlag);
-    DWORD exitCode = RunScript(file, parameters, workingFolder);
+    DWORD exitCode = RunSystemProgram(L"cmd.exe", kScriptFormat, file, parameters, workingFolder);
     if (waitFlag) WaitForInstallerWindow(kProbesAfterRunning);
     return exitCode;
 }

@@ -74,8 +74,8 @@ TEST(SplitParameters, FileEndsAtTheFirstProgramTypeFollowedByABlankOrTheEnd) {
     }
 }
 
-// The system's list decides, in any case; without one, the system's
-// default list.
+// The system's list decides, in any case; without one, the types that
+// every system runs.
 TEST(SplitParameters, ProgramTypesComeFromTheSystemsList) {
     WCHAR saved[512] = L"";
     DWORD savedLength = GetEnvironmentVariableW(L"PATHEXT", saved, ARRAYSIZE(saved));
@@ -86,8 +86,9 @@ TEST(SplitParameters, ProgramTypesComeFromTheSystemsList) {
     } rows[] = {
         {L".exe;.Tool", L"a.TOOL /x", L"/x"},  {L".exe;.Tool", L"a.cmd /x", nullptr},
         {L".exe;.Tool", L"a.msi /x", L"/x"},   {L".exe;.Tool", L"a.too /x", nullptr},
-        {L".exe;.Tool", L"a.tools /x", nullptr}, {nullptr, L"a.wsf /x", L"/x"},
+        {L".exe;.Tool", L"a.tools /x", nullptr}, {nullptr, L"a.com /x", L"/x"},
         {nullptr, L"a.cmd /x", L"/x"},         {nullptr, L"a.tool /x", nullptr},
+        {nullptr, L"a.wsf /x", nullptr},       {L".exe;.Tool", L"a.tool;x /x", nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(Narrow(row.list ? row.list : L"(none)") + " " + Narrow(row.command));
