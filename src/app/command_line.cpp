@@ -19,8 +19,9 @@ static BOOL CopyArchivePath(WCHAR* archivePath, const WCHAR* source, int length)
 
 // /E: at line[start] (the character after the ':'). Copies the command
 // text, blanks its quotes, and returns where the switch scan resumes;
-// *mark becomes the position after the text's terminator.
-static int ReadCommandText(WCHAR* line, int start, int* mark) {
+// *mark becomes the position after the text's terminator. A text too long
+// for the command field leaves it empty and sets *tooLong.
+static int ReadCommandText(WCHAR* line, int start, int* mark, BOOL* tooLong) {
     int textStart = start;
     WCHAR terminator = L' ';
     if (line[start] == L'"') {
@@ -37,7 +38,10 @@ static int ReadCommandText(WCHAR* line, int start, int* mark) {
         *mark = end;
     }
     PackageHeader& settings = G.RunSettings;
-    if (!CopyText(settings.command, kCommandChars, line + textStart, end - textStart)) settings.command[0] = 0;
+    if (!CopyText(settings.command, kCommandChars, line + textStart, end - textStart)) {
+        settings.command[0] = 0;
+        *tooLong = TRUE;
+    }
     return line[textStart] ? textStart + 1 : textStart;
 }
 
@@ -50,7 +54,8 @@ static BOOL InsideQuotes(const WCHAR* line, int end) {
 }
 
 // Scans for switches; returns the remainder mark, -1 when none was seen.
-static int ScanSwitches(WCHAR* line) {
+// *commandTooLong: an /E: command did not fit its field.
+static int ScanSwitches(WCHAR* line, BOOL* commandTooLong) {
     PackageHeader& settings = G.RunSettings;
     int mark = -1;
     int commandEnd = 0;  // the last /E: command's text ends before this
@@ -78,7 +83,7 @@ static int ScanSwitches(WCHAR* line) {
             break;
         case L'e':
             if (line[i + 2] == L':') {
-                i = ReadCommandText(line, i + 3, &mark);
+                i = ReadCommandText(line, i + 3, &mark, commandTooLong);
                 commandEnd = mark;
             } else {
                 // The character after the E is consumed unexamined.
@@ -92,8 +97,10 @@ static int ScanSwitches(WCHAR* line) {
 }
 
 // Quoted form: pieces between quote characters, empty ones skipped.
-// Returns FALSE when the archive path does not fit.
-static BOOL TakeQuotedPaths(const WCHAR* line, WCHAR* archivePath) {
+// Returns 0, or the code of the refusal: an archive path that does not
+// fit, or, unattended, a destination that does not (it is not taken
+// otherwise, and the files would go elsewhere unnoticed).
+static DWORD TakeQuotedPaths(const WCHAR* line, WCHAR* archivePath) {
     const WCHAR* pieces[3] = {};
     int lengths[3] = {};
     int found = 0;
@@ -108,50 +115,85 @@ static BOOL TakeQuotedPaths(const WCHAR* line, WCHAR* archivePath) {
         lengths[found] = (int)(p - start);
         found++;
     }
-    if (found == 0) return TRUE;
-    if (!CopyArchivePath(archivePath, pieces[0], lengths[0])) return FALSE;
+    if (found == 0) return 0;
+    if (!CopyArchivePath(archivePath, pieces[0], lengths[0])) return ERROR_INVALID_COMMAND_LINE;
 
     if (found == 3 && pieces[1][0] == L' ') {
         WCHAR destination[MAX_PATH];
+        if (!CopyText(destination, MAX_PATH, pieces[2], lengths[2])) return G.QuietRun ? ERROR_FILENAME_EXCED_RANGE : 0;
         // The bare bit test: a missing path passes, an existing file does not.
-        if (CopyText(destination, MAX_PATH, pieces[2], lengths[2]) &&
-            (GetFileAttributesW(destination) & FILE_ATTRIBUTE_DIRECTORY))
+        if (GetFileAttributesW(destination) & FILE_ATTRIBUTE_DIRECTORY)
             lstrcpynW(G.RunSettings.destination, destination, kDestinationChars);
     }
-    return TRUE;
+    return 0;
 }
 
-static BOOL TakeArchivePath(const WCHAR* line, int mark, WCHAR* archivePath) {
+// Returns 0, or the code of the refusal (the archive path does not fit).
+static DWORD TakeArchivePath(const WCHAR* line, int mark, WCHAR* archivePath) {
     for (const WCHAR* p = line; *p; p++)
         if (*p == L'"') return TakeQuotedPaths(line, archivePath);
 
     int length = lstrlenW(line);
-    if (mark < 0) return CopyArchivePath(archivePath, line, length);
+    const WCHAR* start = line;
     if (mark >= length) {
-        int slash = 0;
-        while (line[slash] && line[slash] != L'/') slash++;
-        return CopyArchivePath(archivePath, line, slash);
+        length = 0;
+        while (line[length] && line[length] != L'/') length++;
+    } else if (mark >= 0) {
+        start = line + mark;
+        while (*start == L' ') start++;
+        length = lstrlenW(start);
     }
-    const WCHAR* rest = line + mark;
-    while (*rest == L' ') rest++;
-    return CopyArchivePath(archivePath, rest, lstrlenW(rest));
+    return CopyArchivePath(archivePath, start, length) ? 0 : ERROR_INVALID_COMMAND_LINE;
+}
+
+// Unattended, the system shows no box of its own: not for a drive that is
+// not ready, a file it can't open, or a crash. Set before anything touches
+// a drive, the archive search included; the command inherits it.
+static void SetQuietErrorMode(void) {
+    if (G.QuietRun) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+// A line too long for the working copy is refused, but a /Q in it still
+// counts: a copy as long as the system lets a command line be is scanned
+// by the same rules. The other switches stay unset, as the run ends.
+static void FindQuietSwitch(const WCHAR* text) {
+    WCHAR whole[kLongestCommandLine];
+    lstrcpynW(whole, text, kLongestCommandLine);
+    PackageHeader settings = G.RunSettings;
+    BOOL commandTooLong = FALSE;
+    ScanSwitches(whole, &commandTooLong);
+    G.RunSettings = settings;
+}
+
+// A refused line ends the run before it has done anything: unattended with
+// its own code, the first failure of the run; else the run reports that
+// the archive can't be opened.
+static int RefuseCommandLine(DWORD quietCode) {
+    G.commandLineRefused = TRUE;
+    if (G.QuietRun) G.QuietExitCode = quietCode;
+    return 0;
 }
 
 int ParseCommandLine(const WCHAR* text, WCHAR* archivePath) {
     WCHAR line[kCommandLineChars];
     archivePath[0] = 0;
     if (!CopyText(line, kCommandLineChars, text, lstrlenW(text))) {
-        G.archivePathRefused = TRUE;
-        return 0;
+        FindQuietSwitch(text);
+        SetQuietErrorMode();
+        return RefuseCommandLine(ERROR_INVALID_COMMAND_LINE);
     }
 
-    int mark = ScanSwitches(line);
+    BOOL commandTooLong = FALSE;
+    int mark = ScanSwitches(line, &commandTooLong);
+    SetQuietErrorMode();
     if (!G.RunSettings.command[0]) G.RunSettings.DeleteAfterRun = 0;
+    // Unattended, the files must not be extracted for a command that is lost.
+    if (commandTooLong && G.QuietRun) return RefuseCommandLine(ERROR_INVALID_COMMAND_LINE);
 
-    if (!TakeArchivePath(line, mark, archivePath)) {
+    DWORD refusal = TakeArchivePath(line, mark, archivePath);
+    if (refusal) {
         archivePath[0] = 0;
-        G.archivePathRefused = TRUE;
-        return 0;
+        return RefuseCommandLine(refusal);
     }
     if (!archivePath[0]) return 1;
     if (!SearchPathW(nullptr, archivePath, nullptr, 0, nullptr, nullptr)) return 0;

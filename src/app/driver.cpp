@@ -207,7 +207,7 @@ static void FinishRun(int workerExitCode) {
 }
 
 void RunExtraction(WCHAR* archivePath) {
-    if (G.archivePathRefused) {
+    if (G.commandLineRefused) {
         ShowErrorBox(IDS_CANNOT_OPEN_ARCHIVE);
         return;
     }

@@ -10,15 +10,19 @@ void LoadText(UINT id, WCHAR* text, int capacity) {
     if (LoadStringW(GetModuleHandleW(nullptr), id, text, capacity) <= 0) text[0] = 0;
 }
 
+void NoteQuietFailure(DWORD code) {
+    if (G.QuietRun && !G.QuietExitCode) G.QuietExitCode = code;
+}
+
 int ShowBox(HWND owner, const WCHAR* text, const WCHAR* caption, UINT style, DWORD quietCode) {
     if (!G.QuietRun) return MessageBoxW(owner, text, caption, style);
-    if (!G.QuietExitCode) G.QuietExitCode = quietCode;
+    NoteQuietFailure(quietCode);
     return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
 }
 
 // The exit code under /Q for the box of string id: Windows error codes, as
 // installers report them. Called right after the failure, whose last error
-// tells a full disk from other write faults.
+// is the system's own report of a file that can't be written.
 static DWORD QuietCode(UINT id) {
     if (!G.QuietRun) return 0;
     DWORD error = GetLastError();
@@ -29,7 +33,7 @@ static DWORD QuietCode(UINT id) {
         if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ||
             (GetDiskFreeSpaceExW(G.RunSettings.destination, &available, nullptr, nullptr) && !available.QuadPart))
             return ERROR_DISK_FULL;
-        return ERROR_WRITE_FAULT;
+        return error ? error : ERROR_WRITE_FAULT;
     case IDS_CANNOT_OPEN_ARCHIVE:
         return GetFileAttributesW(G.ArchivePathBuffer) == INVALID_FILE_ATTRIBUTES ? ERROR_FILE_NOT_FOUND
                                                                                   : ERROR_OPEN_FAILED;

@@ -16,6 +16,10 @@ void LoadText(UINT id, WCHAR* text, int capacity);
 // becomes the exit code unless an earlier failure has set one.
 int ShowBox(HWND owner, const WCHAR* text, const WCHAR* caption, UINT style, DWORD quietCode);
 
+// Under /Q, code becomes the exit code unless an earlier failure has set
+// one: for a failure whose box, if any, comes later and tells less.
+void NoteQuietFailure(DWORD code);
+
 // Shows string id under caption "VUV-UZU"; returns the box's answer.
 int ShowStringBox(HWND owner, UINT id, UINT style);
 

@@ -63,7 +63,7 @@ struct GlobalState {
     // program's own file name; ArchivePath points at it for the whole run.
     WCHAR ArchivePathBuffer[MAX_PATH];
     const WCHAR* ArchivePath;
-    BOOL archivePathRefused;          // parser: the path or the line was too long
+    BOOL commandLineRefused;          // parser: the line, or a part of it, was too long
     // /Q: no window at all, and the exit code tells how the run ended. Not a
     // run setting, so a package header does not undo it (parser writes).
     BOOL QuietRun;

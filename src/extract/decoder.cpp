@@ -50,6 +50,8 @@ UINT DIAMONDAPI DecoderWrite(INT_PTR descriptor, void* buffer, UINT count) {
     if (G.AbortCode) return (UINT)-1;
     int written = G.LowLevelWrite((int)descriptor, buffer, count);
     if (written >= 0 && (UINT)written == count) return count;
+    // A short write reports no error of its own (a full disk is told apart later).
+    if (written >= 0) SetLastError(ERROR_WRITE_FAULT);
     // The library may ignore this result and write on (Wine's does), so the
     // failure stops it through AbortCode at its next read. A cancel that
     // came meanwhile needs no box.

@@ -96,8 +96,12 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
     if (G.AbortCode) return -1;
     DWORD existing = GetFileAttributesW(G.CurrentOutputPath);
     if (existing != INVALID_FILE_ATTRIBUTES) {
-        // A folder can't be replaced: as when the output can't be opened.
-        if (existing & FILE_ATTRIBUTE_DIRECTORY) return -1;
+        // A folder can't be replaced: as when the output can't be opened,
+        // with what the system reports for opening a folder as a file.
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) {
+            NoteQuietFailure(ERROR_ACCESS_DENIED);
+            return -1;
+        }
         OverwriteDecision decision = DecideOverwrite(entry);
         if (decision == Cancel) {
             G.CurrentEntryState = 0;
@@ -118,6 +122,8 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
         G.OutputFile = G.CurrentOutputPath;
         G.RedirectOpenToArchive = FALSE;
         G.CurrentEntryState = (int)DecoderOpen((char*)G.CurrentOutputPath, kOutputOpenFlags, kOutputPermission);
+        // The run fails once the library gives up; the system's reason is known only here.
+        if (G.CurrentEntryState == -1) NoteQuietFailure(GetLastError());
         G.RedirectOpenToArchive = TRUE;
     }
     if (G.CurrentEntryState != -1) {

@@ -61,7 +61,10 @@ static BOOL CreateOutputFolder(const WCHAR* folder) {
 int BuildOutputPath(const WCHAR* destination, WCHAR* name, WCHAR* out) {
     TrimTrailingBlanks(name);
     int destinationLength = lstrlenW(destination);
-    if (!name[0] || wcspbrk(name, L":*?\"<>|") || destinationLength + lstrlenW(name) >= MAX_PATH) {
+    BOOL tooLong = destinationLength + lstrlenW(name) >= MAX_PATH;
+    if (!name[0] || wcspbrk(name, L":*?\"<>|") || tooLong) {
+        // Unattended, a name too long for the destination is told from an invalid one.
+        if (tooLong) NoteQuietFailure(ERROR_FILENAME_EXCED_RANGE);
         ShowFormattedBox(nullptr, IDS_INVALID_FILENAME_SKIPPED, name, kCaption, MB_ICONWARNING);
         return 0;
     }

@@ -12,7 +12,10 @@ enum {
 int CreateReplacement(const WCHAR* target, WCHAR* temporary) {
     int folderLength = (int)(wcsrchr(target, L'\\') - target) + 1;
     // Never a shorter name, and never the old file itself: too long is a failure.
-    if (folderLength + kTemporaryNameChars >= MAX_PATH) return -1;
+    if (folderLength + kTemporaryNameChars >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return -1;
+    }
     lstrcpynW(temporary, target, folderLength + 1);
     for (int number = 0; number < kTemporaryNames; number++) {
         wsprintfW(temporary + folderLength, L"~vuv%04X", number);
@@ -43,9 +46,11 @@ BOOL CommitReplacement(const WCHAR* temporary, const WCHAR* target) {
     // A read-only file can't be replaced; its attributes change only now.
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
     if (MoveFileExW(temporary, target, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+    DWORD error = GetLastError();
     SetFileAttributesW(target, attributes);
     // It may carry the stored read-only bit already.
     SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(temporary);
+    SetLastError(error);
     return FALSE;
 }

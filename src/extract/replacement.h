@@ -7,10 +7,12 @@
 
 // Creates the temporary file beside target ("~vuv" and four hex digits)
 // into temporary (a MAX_PATH buffer) and returns it as a write-only
-// descriptor; -1 when its path would not fit or it can't be created.
+// descriptor; -1 when its path would not fit or it can't be created, with
+// the reason as the last error.
 int CreateReplacement(const WCHAR* target, WCHAR* temporary);
 
 // Moves the complete temporary file over target. TRUE when target now holds
 // it; otherwise (the old file is locked) the temporary file is gone and
-// target is as it was, attributes included.
+// target is as it was, attributes included, and the last error is the
+// reason the move failed.
 BOOL CommitReplacement(const WCHAR* temporary, const WCHAR* target);

@@ -17,14 +17,53 @@ enum {
 // plus 4, ask before a restart; an unattended run never asks (128 alone).
 static const WCHAR kInfCommandFormat[] = L"rundll32.exe setupapi,InstallHinfSection DefaultInstall %d %s";
 
+// The program types that every system runs, for one that names none.
+static const WCHAR kDefaultProgramTypes[] = L".COM;.EXE;.BAT;.CMD";
+// Installer packages run through the system's installer, like programs.
+static const WCHAR kInstallerTypes[] = L".MSI;.MSP";
+static const WCHAR kScriptTypes[] = L".BAT;.CMD";
+
+// Command lines of the system's programs, from their name, the file and
+// its parameters. The command interpreter: /d leaves out its AutoRun
+// commands, /c ends it with the script's exit code, and the outer quotes
+// are its to strip, so a name with blanks stays whole. The installer: no
+// user interface, no restart, the package's own parameters last.
+static const WCHAR kScriptFormat[] = L"%s /d /c \"\"%s\" %s\"";
+static const WCHAR kPackageFormat[] = L"%s /i \"%s\" /qn /norestart %s";
+static const WCHAR kPatchFormat[] = L"%s /p \"%s\" /qn /norestart %s";
+
+// TRUE when the length characters at type (from its '.') are one of the
+// entries of list (separated by ';'). "| 0x20" folds the case of ASCII
+// letters only, as the types are.
+static BOOL ListHoldsType(const WCHAR* list, const WCHAR* type, int length) {
+    for (const WCHAR* entry = list; *entry; entry++) {
+        int matched = 0;
+        while (matched < length && (entry[matched] | 0x20) == (type[matched] | 0x20)) matched++;
+        if (matched == length && (entry[matched] == L';' || !entry[matched])) return TRUE;
+        while (*entry && *entry != L';') entry++;
+        if (!*entry) break;
+    }
+    return FALSE;
+}
+
+// Program types: the system's PATHEXT (the default list when it has none,
+// or one too long to read whole) and the installer's packages.
+static BOOL IsProgramType(const WCHAR* type, int length) {
+    WCHAR systemTypes[512];
+    DWORD read = GetEnvironmentVariableW(L"PATHEXT", systemTypes, ARRAYSIZE(systemTypes));
+    const WCHAR* list = read && read < ARRAYSIZE(systemTypes) ? systemTypes : kDefaultProgramTypes;
+    return ListHoldsType(list, type, length) || ListHoldsType(kInstallerTypes, type, length);
+}
+
 WCHAR* SplitParameters(WCHAR* command) {
-    // "| 0x20" folds the case of ASCII letters only.
     for (WCHAR* p = command; *p; p++) {
-        if (p[0] != L'.' || (p[1] | 0x20) != L'e' || (p[2] | 0x20) != L'x' || (p[3] | 0x20) != L'e') continue;
-        if (p[4] == 0) return p + 4;
-        if (p[4] != L' ') continue;
-        p[4] = 0;
-        return p + 5;
+        if (p[0] != L'.') continue;
+        WCHAR* end = p + 1;
+        while (*end && *end != L' ') end++;
+        if (!IsProgramType(p, (int)(end - p))) continue;
+        if (*end == 0) return end;
+        *end = 0;
+        return end + 1;
     }
     return nullptr;
 }
@@ -121,7 +160,7 @@ static void WaitForInstallerWindow(int probes) {
 }
 
 // An unattended run always waits for the program, to hand back its exit
-// code; a document's viewer is waited for as well, and gives 0.
+// code.
 static DWORD RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
@@ -147,7 +186,70 @@ static DWORD RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* 
     }
     CloseHandle(execute.hProcess);
     if (known && waitFlag) WaitForInstallerWindow(probes);
-    return parameters ? exitCode : 0;
+    return exitCode;
+}
+
+// The type of a command's file: its last component's text from the last
+// '.' on; empty when there is none.
+static const WCHAR* FileType(const WCHAR* file) {
+    const WCHAR* type = nullptr;
+    for (const WCHAR* p = file; *p; p++) {
+        if (*p == L'\\') type = nullptr;
+        if (*p == L'.') type = p;
+    }
+    return type ? type : file + lstrlenW(file);
+}
+
+// Runs the program name of the system folder by its full path (the search
+// order of CreateProcessW would look in the program's own folder first)
+// with the command line that format makes, no console window, and waits
+// for its end. Returns its exit code, or the error that kept it from
+// starting.
+static DWORD RunSystemProgram(const WCHAR* name, const WCHAR* format, const WCHAR* file, const WCHAR* parameters,
+                              const WCHAR* workingFolder) {
+    WCHAR program[MAX_PATH];
+    WCHAR commandLine[kCommandBufferChars + MAX_PATH];
+    UINT length = GetSystemDirectoryW(program, MAX_PATH);
+    if (length == 0) return GetLastError();
+    if (length >= MAX_PATH || FAILED(StringCchPrintfW(program + length, MAX_PATH - length, L"\\%s", name)) ||
+        FAILED(StringCchPrintfW(commandLine, ARRAYSIZE(commandLine), format, name, file, parameters)))
+        return ERROR_FILENAME_EXCED_RANGE;
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, workingFolder,
+                        &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = GetLastError();
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return exitCode;
+}
+
+// Unattended: every program is waited for and hands back its exit code,
+// a script through the system's command interpreter, an installer package
+// through the system's installer. A document (no program type split it)
+// is not opened, as no one would read it or close its viewer. A file the
+// interpreter or the installer would not find is the command's failure,
+// as the shell's would be.
+static DWORD RunUnattended(WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder, BOOL waitFlag) {
+    const WCHAR* type = FileType(file);
+    int typeLength = lstrlenW(type);
+    BOOL script = ListHoldsType(kScriptTypes, type, typeLength);
+    BOOL package = ListHoldsType(kInstallerTypes, type, typeLength);
+    if ((!parameters || script || package) && GetFileAttributesW(file) == INVALID_FILE_ATTRIBUTES)
+        return GetLastError();
+    if (!parameters) return 0;
+    if (package)
+        return RunSystemProgram(L"msiexec.exe", (type[3] | 0x20) == L'p' ? kPatchFormat : kPackageFormat, file,
+                                parameters, workingFolder);
+    if (!script) return RunThroughShell(file, parameters, workingFolder, waitFlag);
+    DWORD exitCode = RunSystemProgram(L"cmd.exe", kScriptFormat, file, parameters, workingFolder);
+    if (waitFlag) WaitForInstallerWindow(kProbesAfterRunning);
+    return exitCode;
 }
 
 DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFlag) {
@@ -167,5 +269,6 @@ DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFla
     if (lstrlenW(workingFolder) >= MAX_PATH - 1) return ERROR_FILENAME_EXCED_RANGE;
 
     if (infScript) return RunInfScript(path, workingFolder);
+    if (G.QuietRun) return RunUnattended(path, parameters, workingFolder, waitFlag);
     return RunThroughShell(path, parameters, workingFolder, waitFlag);
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/entry.h"
 #include "app/package.h"
 #include "app/state.h"
+#include "import_patch.h"
 #include "test_files.h"
 
 // Real files and folders for the parser's search: {cab} an existing
@@ -45,8 +47,9 @@ struct ParseResult {
 // archive path buffer or past a text field of the run settings.
 static ParseResult Parse(const std::wstring& line) {
     SetDefaultSettings();
-    G.archivePathRefused = FALSE;
+    G.commandLineRefused = FALSE;
     G.QuietRun = FALSE;
+    G.QuietExitCode = 0;
     struct {
         WCHAR path[MAX_PATH];
         WCHAR guard[16];
@@ -147,7 +150,7 @@ TEST_F(CommandLine, Grammar) {
         settings.command = command.c_str();
         ExpectSettings(settings);
         EXPECT_EQ(Expand(settings.destination), G.RunSettings.destination);
-        EXPECT_FALSE(G.archivePathRefused);
+        EXPECT_FALSE(G.commandLineRefused);
     }
 }
 
@@ -219,7 +222,7 @@ TEST_F(CommandLine, OverLongLines) {
         ASSERT_EQ(row.length, line.size());
         ParseResult parsed = Parse(line);
         EXPECT_EQ(L"", parsed.archivePath);
-        EXPECT_EQ(row.refused, G.archivePathRefused != FALSE);
+        EXPECT_EQ(row.refused, G.commandLineRefused != FALSE);
         if (row.refused) {
             EXPECT_EQ(0, parsed.result);
             ExpectSettings({0, 1, 0, 0, L"", L""});
@@ -258,7 +261,7 @@ TEST_F(CommandLine, OverLongArchivePaths) {
             std::wstring line = Expand(form);
             line.replace(line.find(L"{path}"), 6, path);
             ParseResult parsed = Parse(line);
-            EXPECT_EQ(length.refused, G.archivePathRefused != FALSE);
+            EXPECT_EQ(length.refused, G.commandLineRefused != FALSE);
             EXPECT_EQ(length.refused ? 0 : 1, parsed.result);
             EXPECT_EQ(length.refused ? L"" : path, parsed.archivePath);
         }
@@ -278,7 +281,7 @@ TEST_F(CommandLine, OverLongDestinations) {
         EXPECT_EQ(1, parsed.result);
         EXPECT_EQ(Expand(L"{cab}"), parsed.archivePath);
         EXPECT_EQ(row.taken ? destination : L"", G.RunSettings.destination);
-        EXPECT_FALSE(G.archivePathRefused);
+        EXPECT_FALSE(G.commandLineRefused);
     }
 }
 
@@ -304,4 +307,94 @@ TEST_F(CommandLine, OverLongCommands) {
             EXPECT_EQ(0, G.RunSettings.OverwriteAll) << "the field behind the command";
         }
     }
+}
+
+// Under /Q, found in the whole line whatever is wrong with it, a refused
+// line gives its code; over-long commands and destinations are refused
+// too. Without /Q the same lines are taken as they are otherwise.
+TEST_F(CommandLine, QuietRefusals) {
+    const std::wstring padding(520, L' ');
+    const std::wstring longCommand = std::wstring(124, L'c') + L".exe";
+    const std::wstring longDestination = L"{root}" + std::wstring(270, L'd');
+    const struct {
+        std::wstring line;
+        bool quiet;
+        bool refused;
+        DWORD code;
+        bool refusedWithoutQ;  // the same line without its /Q
+    } rows[] = {
+        {L"/Q \"{cab}\"" + padding, true, true, ERROR_INVALID_COMMAND_LINE, true},
+        {L"\"{cab}\"" + padding + L"/Q", true, true, ERROR_INVALID_COMMAND_LINE, true},
+        {L"/E:\"setup.exe /q\" \"{cab}\"" + padding, false, true, 0, true},
+        {L"\"{root}a/q b.cab\"" + padding, false, true, 0, true},
+        {L"/Q \"{root}" + std::wstring(260, L'n') + L"\"", true, true, ERROR_INVALID_COMMAND_LINE, true},
+        {L"/Q /E:" + longCommand + L" {cab}", true, true, ERROR_INVALID_COMMAND_LINE, false},
+        {L"/E:" + longCommand + L" /Q {cab}", true, true, ERROR_INVALID_COMMAND_LINE, false},
+        {L"/E:\"" + longCommand + L"\" /Q \"{cab}\"", true, true, ERROR_INVALID_COMMAND_LINE, false},
+        {L"/Q \"{cab}\" \"" + longDestination + L"\"", true, true, ERROR_FILENAME_EXCED_RANGE, false},
+        {L"/Q /E:setup.exe \"{cab}\" \"{out}\"", true, false, 0, false},
+    };
+    for (const auto& row : rows) {
+        std::wstring line = Expand(row.line);
+        SCOPED_TRACE(Narrow(line.substr(0, 60)) + " (" + std::to_string(line.size()) + " characters)");
+        ParseResult parsed = Parse(line);
+        EXPECT_EQ(row.quiet, G.QuietRun != FALSE);
+        EXPECT_EQ(row.refused, G.commandLineRefused != FALSE);
+        EXPECT_EQ(row.code, G.QuietExitCode);
+        if (row.refused) EXPECT_EQ(0, parsed.result);
+        if (row.refused) EXPECT_EQ(L"", parsed.archivePath);
+
+        size_t quiet = line.find(L"/Q");
+        if (quiet == std::wstring::npos) continue;
+        ParseResult without = Parse(line.erase(quiet, 2));
+        EXPECT_FALSE(G.QuietRun);
+        EXPECT_EQ(row.refusedWithoutQ, G.commandLineRefused != FALSE) << "without /Q";
+        EXPECT_EQ(0u, G.QuietExitCode);
+        if (row.code == ERROR_FILENAME_EXCED_RANGE) EXPECT_STREQ(L"", G.RunSettings.destination);
+        if (!row.refusedWithoutQ) EXPECT_EQ(Expand(L"{cab}"), without.archivePath);
+    }
+}
+
+// The error mode of each system call that touches a drive, as it was when
+// the parser made it.
+static std::vector<UINT> modesAtDriveAccess;
+static DWORD(WINAPI* realSearchPathW)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPWSTR, LPWSTR*);
+static DWORD(WINAPI* realGetFileAttributesW)(LPCWSTR);
+static DWORD WINAPI ModeRecordingSearchPathW(LPCWSTR path, LPCWSTR name, LPCWSTR extension, DWORD chars, LPWSTR buffer,
+                                             LPWSTR* part) {
+    modesAtDriveAccess.push_back(GetErrorMode());
+    return realSearchPathW(path, name, extension, chars, buffer, part);
+}
+static DWORD WINAPI ModeRecordingGetFileAttributesW(LPCWSTR path) {
+    modesAtDriveAccess.push_back(GetErrorMode());
+    return realGetFileAttributesW(path);
+}
+
+// Under /Q the system's error boxes are off before the parser looks for
+// the archive or the destination; without it the mode is left alone.
+TEST_F(CommandLine, QuietSwitchSetsTheErrorModeBeforeAnyDriveIsTouched) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32");
+    realSearchPathW = (decltype(realSearchPathW))(void*)GetProcAddress(kernel, "SearchPathW");
+    realGetFileAttributesW = (decltype(realGetFileAttributesW))(void*)GetProcAddress(kernel, "GetFileAttributesW");
+    ASSERT_GT(PatchImports((void*)realSearchPathW, (void*)ModeRecordingSearchPathW), 0);
+    ASSERT_GT(PatchImports((void*)realGetFileAttributesW, (void*)ModeRecordingGetFileAttributesW), 0);
+    const UINT quietMode = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+    const struct {
+        const wchar_t* line;
+        UINT mode;
+    } rows[] = {
+        {L"\"{cab}\" \"{out}\" /Q", quietMode},
+        {L"/q {cab}", quietMode},
+        {L"\"{cab}\" \"{out}\"", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.line));
+        SetErrorMode(0);
+        modesAtDriveAccess.clear();
+        Parse(Expand(row.line));
+        EXPECT_FALSE(modesAtDriveAccess.empty());
+        for (UINT mode : modesAtDriveAccess) EXPECT_EQ(row.mode, mode);
+        EXPECT_EQ(row.mode, GetErrorMode());
+    }
+    SetErrorMode(0);
 }

@@ -122,8 +122,13 @@ HWND ModuleRun::WaitForUnlessEnded(const std::wstring& caption, DWORD timeoutMs)
 HWND ModuleRun::Await(const std::wstring& caption, DWORD timeoutMs, bool endIsFailure) {
     DWORD start = GetTickCount();
     for (;;) {
-        for (HWND window : OpenWindows())
-            if (WindowText(window) == caption) return window;
+        for (HWND window : OpenWindows()) {
+            if (WindowText(window) != caption) continue;
+            // Its creation was reported before it could be found: named
+            // now, while it exists, not once the caller has closed it.
+            watcher_.Seen();
+            return window;
+        }
         if (ReportUnexpected(caption)) return nullptr;
         if (!child_.Running()) {
             if (endIsFailure) ADD_FAILURE() << "the module ended without showing \"" << Narrow(caption) << "\"";

@@ -19,6 +19,37 @@ namespace {
 
 constexpr DWORD QuietRunMs = 60000;  // emulated 32-bit Wine is slow; a hang is far longer
 
+// What Wine's installer (msiexec) ends with for a file that is no
+// installer database: ERROR_FUNCTION_FAILED, where Windows reports 1620.
+constexpr DWORD ERROR_INSTALL_FAILURE_WINE = ERROR_FUNCTION_FAILED;
+
+// Stand for what the system reports for the same failure, found out by
+// doing it: creating a file on the read-only mount (Windows:
+// ERROR_WRITE_PROTECT, Wine 8: ERROR_ACCESS_DENIED) and moving a file over
+// one held open without sharing (ERROR_ACCESS_DENIED; opening it would
+// be the sharing violation). The run must hand back the system's report.
+constexpr DWORD ReadOnlyMountReport = 0xFFFF0001;
+constexpr DWORD HeldFileReport = 0xFFFF0002;
+
+DWORD SystemReport(DWORD stand) {
+    if (stand == ReadOnlyMountReport) {
+        std::wstring probe = Mounts() + L"readonly\\existing\\probe.txt";
+        HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return GetLastError();
+        CloseHandle(file);
+        return 0;
+    }
+    TempFolder folder;
+    WriteBytes(folder / L"old.txt", std::string("old"));
+    WriteBytes(folder / L"new.txt", std::string("new"));
+    HANDLE held = CreateFileW((folder / L"old.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD error = MoveFileExW((folder / L"new.txt").c_str(), (folder / L"old.txt").c_str(), MOVEFILE_REPLACE_EXISTING)
+                      ? 0
+                      : GetLastError();
+    CloseHandle(held);
+    return error;
+}
+
 std::vector<unsigned char> SetupProgram() { return ReadBytes(FixturePath("payload\\setup.exe")); }
 
 std::string AsText(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
@@ -33,21 +64,24 @@ struct Start {
     std::wstring program;
     std::wstring arguments;
     std::wstring leftover;  // a folder outside the test's own, removed afterwards
+    HANDLE held = INVALID_HANDLE_VALUE;  // a file kept open during the run
 };
 
 // Prepares one run in folder (the sample setup program records its start
 // beside it) and says how to start it.
 typedef Start (*Prepare)(const std::wstring& folder);
 
-// What folder\out holds afterwards.
+// What folder\out holds afterwards. Untouched: nothing was extracted,
+// neither there nor into the archive's own folder.
 enum Output { Untouched, Sample, Anything };
 
 struct QuietCase {
     const char* name;
     Prepare prepare;
     DWORD exitCode;
-    bool commandRuns;
+    bool commandRuns;  // the sample setup program ran
     Output output;
+    const wchar_t* written = nullptr;  // a file that the command made in folder\out
 };
 
 void PrintTo(const QuietCase& row, std::ostream* out) { *out << row.name; }
@@ -80,8 +114,29 @@ Start ArchiveMissing(const std::wstring& folder) {
     return {StubPath(), ArchiveArguments(folder + L"\\missing.cab", folder)};
 }
 
+// A line of 512 characters or more is refused whole, wherever its /Q is.
 Start CommandLineTooLong(const std::wstring& folder) {
-    return {StubPath(), ArchiveArguments(folder + L"\\" + std::wstring(300, L'n') + L".cab", folder)};
+    std::wstring archive = folder + L"\\" + std::wstring(530 - folder.size() - 5, L'n') + L".cab";
+    return {StubPath(), ArchiveArguments(archive, folder)};
+}
+Start QuietAfterA530CharacterPath(const std::wstring& folder) {
+    return {StubPath(), Quoted(folder + L"\\" + std::wstring(530 - folder.size() - 5, L'n') + L".cab") + L" /Q"};
+}
+
+// The sample's cabinet beside the test, extracted with these switches.
+Start SampleCabinet(const std::wstring& folder, const std::wstring& switches, const std::wstring& destination) {
+    std::wstring archive = folder + L"\\sample.cab";
+    WriteBytes(archive, CabinetOf(ReadBytes(FixturePath("sample.exe"))));
+    return {StubPath(), L"/Q " + switches + L" /H /O " + Quoted(archive) + L" " + Quoted(destination)};
+}
+Start ArchivePathTooLong(const std::wstring& folder) {
+    return {StubPath(), L"/Q " + Quoted(folder + L"\\" + std::wstring(270 - folder.size(), L'n') + L".cab")};
+}
+Start CommandTooLong(const std::wstring& folder) {
+    return SampleCabinet(folder, L"/E:" + std::wstring(124, L'c') + L".exe", folder + L"\\out");
+}
+Start DestinationTooLong(const std::wstring& folder) {
+    return SampleCabinet(folder, L"/E:setup.exe", folder + L"\\out\\" + std::wstring(270, L'd'));
 }
 
 Start ArchiveIsAFolder(const std::wstring& folder) {
@@ -139,6 +194,10 @@ Start NamedPackage(const std::wstring& folder, const char* name) {
 Start InvalidFileName(const std::wstring& folder) { return NamedPackage(folder, ". ."); }
 Start SkippedName(const std::wstring& folder) { return NamedPackage(folder, "\\\\\\"); }
 Start NameTooLong(const std::wstring& folder) { return NamedPackage(folder, std::string(300, 'c').c_str()); }
+Start NameTooLongForDestination(const std::wstring& folder) {
+    return NamedPackage(folder, std::string(240, 'c').c_str());
+}
+
 
 Start FullDisk(const std::wstring& folder) {
     std::wstring destination = Mounts() + L"small\\quiet" + std::to_wstring(GetCurrentProcessId());
@@ -154,6 +213,82 @@ Start UnwritableDestination(const std::wstring& folder) {
 Start ReadOnlyFolder(const std::wstring& folder) {
     WriteBytes(folder + L"\\package.exe", CommandPackage({{"first.txt", "first"}}, Mounts() + L"readonly\\existing"));
     return {folder + L"\\package.exe", L"/Q"};
+}
+
+// A package of the sample's files and extra files, with command.
+Start PackageWith(const std::wstring& folder, std::vector<CabFile> extra, const wchar_t* command) {
+    CabContents contents;
+    contents.files = {{"setup.exe", AsText(SetupProgram())}, {"readme.txt", "read me"}};
+    contents.files.insert(contents.files.end(), extra.begin(), extra.end());
+    PackageOptions options;
+    options.command = command;
+    WriteBytes(folder + L"\\package.exe", MakePackage(options, BuildCabinet(contents)));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+
+Start ExeWithParameters(const std::wstring& folder) { return PackageWith(folder, {}, L"setup.exe /s"); }
+Start ComProgram(const std::wstring& folder) {
+    return PackageWith(folder, {{"setup.com", AsText(SetupProgram())}}, L"setup.com");
+}
+
+// Scripts: the first writes a file and ends the interpreter with exit 7;
+// the second ends itself with exit /b 9; the third tells by its exit code
+// whether it got its parameter.
+const CabFile FailBat = {"fail.bat", "@echo off\r\necho ran> ran.txt\r\nexit 7\r\n"};
+const CabFile FailCmd = {"fail.cmd", "@echo off\r\nexit /b 9\r\n"};
+const std::string ParameterScript = "@echo off\r\nif \"%1\"==\"/quiet\" exit /b 5\r\nexit /b 6\r\n";
+Start BatchFileExits7(const std::wstring& folder) { return PackageWith(folder, {FailBat}, L"fail.bat"); }
+Start ScriptExitsWith9(const std::wstring& folder) { return PackageWith(folder, {FailCmd}, L"fail.cmd"); }
+Start ScriptWithParameter(const std::wstring& folder) {
+    return PackageWith(folder, {{"install.cmd", ParameterScript}}, L"install.cmd /quiet");
+}
+Start ScriptNameWithABlank(const std::wstring& folder) {
+    return PackageWith(folder, {{"my setup.cmd", ParameterScript}}, L"my setup.cmd /quiet");
+}
+
+// Not an installer database: the system's installer refuses it with its
+// own code (Wine's msiexec: 1627), which the run hands back.
+const CabFile DamagedDatabase = {"setup.msi", "not an installer database"};
+Start DamagedInstallerPackage(const std::wstring& folder) {
+    return PackageWith(folder, {DamagedDatabase}, L"setup.msi");
+}
+Start InstallerPackageWithLog(const std::wstring& folder) {
+    return PackageWith(folder, {DamagedDatabase}, L"setup.msi /l*v log.txt");
+}
+
+// Unattended, a document is not opened (Wine's shell would fail with 193
+// for want of a viewer); a missing one is the command's failure.
+Start Document(const std::wstring& folder) { return PackageWith(folder, {}, L"readme.txt"); }
+Start MissingDocument(const std::wstring& folder) { return PackageWith(folder, {}, L"missing.txt"); }
+
+// A file can't be written, for the reason the system gives, whether it is
+// new or replaces one: a folder stands where it goes (access denied), the
+// old file is held open without sharing, the mount is read-only, the disk
+// is full.
+Start FolderInTheWay(const std::wstring& folder) {
+    CreateDirectoryW((folder + L"\\out").c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\out\\readme.txt").c_str(), nullptr);
+    return PackageWith(folder, {}, L"setup.exe");
+}
+Start ReplacedFileHeldOpen(const std::wstring& folder) {
+    CreateDirectoryW((folder + L"\\out").c_str(), nullptr);
+    WriteBytes(folder + L"\\out\\readme.txt", std::string("old"));
+    Start start = PackageWith(folder, {}, L"setup.exe");
+    std::wstring old = folder + L"\\out\\readme.txt";
+    start.held = CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, start.held);
+    return start;
+}
+Start ReplacedFileOnReadOnlyMount(const std::wstring& folder) {
+    WriteBytes(folder + L"\\package.exe", CommandPackage({{"old.txt", "new"}}, Mounts() + L"readonly\\kept"));
+    return {folder + L"\\package.exe", L"/Q"};
+}
+Start ReplacedFileOnFullDisk(const std::wstring& folder) {
+    std::wstring destination = Mounts() + L"small\\quiet" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(destination.c_str(), nullptr);
+    WriteBytes(destination + L"\\big.bin", std::string("old"));
+    WriteBytes(folder + L"\\package.exe", CommandPackage({{"big.bin", PatternBytes(3000000, 3)}}, destination));
+    return {folder + L"\\package.exe", L"/Q", destination + L"\\"};
 }
 
 Start Win64Package(const std::wstring& folder) {
@@ -185,12 +320,21 @@ TEST_P(QuietRun, EndsAloneWithoutAWindowAndWithItsExitCode) {
     ASSERT_TRUE(run.StartWatched(start.program, start.arguments));
     DWORD exitCode = run.WaitForEnd(QuietRunMs);
     SetEnvironmentVariableW(L"VUV_SETUP_EXIT_CODE", nullptr);
+    if (row.exitCode == ReadOnlyMountReport || row.exitCode == HeldFileReport) {
+        row.exitCode = SystemReport(row.exitCode);
+        EXPECT_NE(0u, row.exitCode) << "the system let it happen";
+    }
     EXPECT_EQ(row.exitCode, exitCode);
     EXPECT_EQ(std::vector<std::wstring>{}, run.WatchedWindows());
     EXPECT_EQ(row.commandRuns, FileExists(record)) << "whether the command ran";
     if (row.commandRuns) EXPECT_TRUE(ReadSetupRecord(record).done) << "the command was not waited for";
-    if (row.output == Untouched) EXPECT_FALSE(FolderExists(folder / L"out"));
+    if (row.output == Untouched) {
+        EXPECT_FALSE(FolderExists(folder / L"out"));
+        EXPECT_FALSE(FileExists(folder / L"readme.txt"));
+    }
+    if (row.written) EXPECT_TRUE(FileExists(folder / L"out\\" + row.written)) << Narrow(row.written);
     if (row.output == Sample) EXPECT_EQ(SampleTree, ListTree(folder / L"out\\"));
+    if (start.held != INVALID_HANDLE_VALUE) CloseHandle(start.held);
     if (!start.leftover.empty()) RemoveTree(start.leftover);
 }
 
@@ -200,9 +344,27 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"CommandExits7", CommandExits7, 7, true, Sample},
                       QuietCase{"CommandMissing", CommandMissing, ERROR_FILE_NOT_FOUND, false, Sample},
                       QuietCase{"ArchiveMissing", ArchiveMissing, ERROR_FILE_NOT_FOUND, false, Untouched},
-                      QuietCase{"CommandLineTooLong", CommandLineTooLong, ERROR_FILE_NOT_FOUND, false, Untouched},
+                      QuietCase{"CommandLineTooLong", CommandLineTooLong, ERROR_INVALID_COMMAND_LINE,
+                                false, Untouched},
+                      QuietCase{"QuietAfterA530CharacterPath", QuietAfterA530CharacterPath, ERROR_INVALID_COMMAND_LINE,
+                                false, Untouched},
+                      QuietCase{"ArchivePathTooLong", ArchivePathTooLong, ERROR_INVALID_COMMAND_LINE, false, Untouched},
+                      QuietCase{"CommandTooLong", CommandTooLong, ERROR_INVALID_COMMAND_LINE, false, Untouched},
+                      QuietCase{"DestinationTooLong", DestinationTooLong, ERROR_FILENAME_EXCED_RANGE, false, Untouched},
+                      QuietCase{"ExeWithParameters", ExeWithParameters, 7, true, Anything},
+                      QuietCase{"ComProgram", ComProgram, 7, true, Anything},
+                      QuietCase{"BatchFileExits7", BatchFileExits7, 7, false, Anything, L"ran.txt"},
+                      QuietCase{"ScriptExitsWith9", ScriptExitsWith9, 9, false, Anything},
+                      QuietCase{"ScriptWithParameter", ScriptWithParameter, 5, false, Anything},
+                      QuietCase{"ScriptNameWithABlank", ScriptNameWithABlank, 5, false, Anything},
+                      QuietCase{"DamagedInstallerPackage", DamagedInstallerPackage, ERROR_INSTALL_FAILURE_WINE, false,
+                                Anything},
+                      QuietCase{"InstallerPackageWithLog", InstallerPackageWithLog, ERROR_INSTALL_FAILURE_WINE, false,
+                                Anything, L"log.txt"},
+                      QuietCase{"Document", Document, 0, false, Anything},
+                      QuietCase{"MissingDocument", MissingDocument, ERROR_FILE_NOT_FOUND, false, Anything},
                       QuietCase{"ArchiveIsAFolder", ArchiveIsAFolder, ERROR_OPEN_FAILED, false, Untouched},
-                      QuietCase{"PrefixedArchivePath", PrefixedArchivePath, 0, false, Untouched},
+                      QuietCase{"PrefixedArchivePath", PrefixedArchivePath, 0, false, Anything},
                       QuietCase{"NoCabinet", NoCabinet, ERROR_INVALID_DATA, false, Untouched},
                       QuietCase{"ContinuationCabinet", ContinuationCabinet, ERROR_INVALID_DATA, false, Anything},
                       QuietCase{"CrcMismatchWithCommand", CrcMismatchWithCommand, ERROR_CRC, false, Untouched},
@@ -211,9 +373,16 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"InvalidFileName", InvalidFileName, ERROR_FILE_CORRUPT, false, Anything},
                       QuietCase{"SkippedName", SkippedName, ERROR_FILE_CORRUPT, false, Anything},
                       QuietCase{"NameTooLong", NameTooLong, ERROR_FILENAME_EXCED_RANGE, false, Anything},
+                      QuietCase{"NameTooLongForDestination", NameTooLongForDestination, ERROR_FILENAME_EXCED_RANGE,
+                                false, Anything},
+                      QuietCase{"FolderInTheWay", FolderInTheWay, ERROR_ACCESS_DENIED, false, Anything},
+                      QuietCase{"ReplacedFileHeldOpen", ReplacedFileHeldOpen, HeldFileReport, false, Anything},
+                      QuietCase{"ReplacedFileOnReadOnlyMount", ReplacedFileOnReadOnlyMount, ReadOnlyMountReport, false,
+                                Untouched},
+                      QuietCase{"ReplacedFileOnFullDisk", ReplacedFileOnFullDisk, ERROR_DISK_FULL, false, Untouched},
                       QuietCase{"FullDisk", FullDisk, ERROR_DISK_FULL, false, Untouched},
                       QuietCase{"UnwritableDestination", UnwritableDestination, ERROR_DIRECTORY, false, Untouched},
-                      QuietCase{"ReadOnlyFolder", ReadOnlyFolder, ERROR_FILE_CORRUPT, false, Untouched},
+                      QuietCase{"ReadOnlyFolder", ReadOnlyFolder, ReadOnlyMountReport, false, Untouched},
                       QuietCase{"Win64Package", Win64Package, ERROR_EXE_MACHINE_TYPE_MISMATCH, false, Untouched}),
     [](const ::testing::TestParamInfo<QuietCase>& info) { return info.param.name; });
 

@@ -23,7 +23,10 @@ static bool SamePath(const std::wstring& a, const std::wstring& b) {
     return lstrcmpiW(WithoutTrailingBackslash(a).c_str(), WithoutTrailingBackslash(b).c_str()) == 0;
 }
 
-TEST(SplitParameters, FileEndsAtTheFirstExeFollowedByABlankOrTheEnd) {
+// The file ends at the first program type followed by a blank or the end:
+// ".exe" as always, the other types of the system's list and the
+// installer's packages alike.
+TEST(SplitParameters, FileEndsAtTheFirstProgramTypeFollowedByABlankOrTheEnd) {
     struct Row {
         const wchar_t* command;
         const wchar_t* file;
@@ -35,7 +38,19 @@ TEST(SplitParameters, FileEndsAtTheFirstExeFollowedByABlankOrTheEnd) {
         {L"tool.exe /log=out.txt", L"tool.exe", L"/log=out.txt"},
         {L"run.exec", L"run.exec", nullptr},
         {L"readme.txt", L"readme.txt", nullptr},
-        {L"setup.msi", L"setup.msi", nullptr},
+        {L"setup.msi", L"setup.msi", L""},
+        {L"setup.msi /l*v log.txt", L"setup.msi", L"/l*v log.txt"},
+        {L"fix.MSP /qb", L"fix.MSP", L"/qb"},
+        {L"install.cmd /quiet", L"install.cmd", L"/quiet"},
+        {L"my setup.cmd /quiet", L"my setup.cmd", L"/quiet"},
+        {L"fail.bat", L"fail.bat", L""},
+        {L"tool.com -x", L"tool.com", L"-x"},
+        {L"run.js a b", L"run.js", L"a b"},
+        {L"run.jsx a b", L"run.jsx a b", nullptr},
+        {L"readme.txt /q", L"readme.txt /q", nullptr},
+        {L"setup.inf /q", L"setup.inf /q", nullptr},
+        {L"a.cmd.txt /q", L"a.cmd.txt /q", nullptr},
+        {L"tools.cmd\\run.bat x", L"tools.cmd\\run.bat", L"x"},
         {L"setup", L"setup", nullptr},
         {L"a.exe.txt", L"a.exe.txt", nullptr},
         {L"tools.exe\\setup.exe /q", L"tools.exe\\setup.exe", L"/q"},
@@ -57,6 +72,36 @@ TEST(SplitParameters, FileEndsAtTheFirstExeFollowedByABlankOrTheEnd) {
         else
             EXPECT_EQ(nullptr, parameters);
     }
+}
+
+// The system's list decides, in any case; without one, the types that
+// every system runs.
+TEST(SplitParameters, ProgramTypesComeFromTheSystemsList) {
+    WCHAR saved[512] = L"";
+    DWORD savedLength = GetEnvironmentVariableW(L"PATHEXT", saved, ARRAYSIZE(saved));
+    const struct {
+        const wchar_t* list;  // null: no PATHEXT
+        const wchar_t* command;
+        const wchar_t* parameters;
+    } rows[] = {
+        {L".exe;.Tool", L"a.TOOL /x", L"/x"},  {L".exe;.Tool", L"a.cmd /x", nullptr},
+        {L".exe;.Tool", L"a.msi /x", L"/x"},   {L".exe;.Tool", L"a.too /x", nullptr},
+        {L".exe;.Tool", L"a.tools /x", nullptr}, {nullptr, L"a.com /x", L"/x"},
+        {nullptr, L"a.cmd /x", L"/x"},         {nullptr, L"a.tool /x", nullptr},
+        {nullptr, L"a.wsf /x", nullptr},       {L".exe;.Tool", L"a.tool;x /x", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.list ? row.list : L"(none)") + " " + Narrow(row.command));
+        SetEnvironmentVariableW(L"PATHEXT", row.list);
+        WCHAR command[64];
+        lstrcpynW(command, row.command, ARRAYSIZE(command));
+        WCHAR* parameters = SplitParameters(command);
+        if (row.parameters)
+            EXPECT_STREQ(row.parameters, parameters);
+        else
+            EXPECT_EQ(nullptr, parameters);
+    }
+    SetEnvironmentVariableW(L"PATHEXT", savedLength ? saved : nullptr);
 }
 
 class Launch : public ::testing::Test {
@@ -286,12 +331,14 @@ TEST_F(Launch, InfScriptsInstallThroughTheSetupLibraryBeforeItReturns) {
 static BOOL(WINAPI* realCreateProcessW)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                                         LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
 static std::vector<std::wstring> startedPrograms, startedCommandLines, startedFolders;
+static std::vector<DWORD> startedFlags;
 static BOOL WINAPI RecordingCreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES process,
                                            LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags, LPVOID environment,
                                            LPCWSTR folder, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION information) {
     startedPrograms.push_back(application ? application : L"(null)");
     startedCommandLines.push_back(commandLine ? commandLine : L"(null)");
     startedFolders.push_back(folder ? folder : L"(null)");
+    startedFlags.push_back(flags);
     return realCreateProcessW(application, commandLine, process, thread, inherit, flags, environment, folder, startup,
                               information);
 }
@@ -453,4 +500,65 @@ TEST_F(Launch, InfWithParametersIsNotInstalled) {
     EXPECT_TRUE(box.shown);
     EXPECT_TRUE(startedPrograms.empty());
     EXPECT_FALSE(FileExists(temp / L"copied\\payload.txt"));
+}
+
+// Without /Q a script with parameters runs through the shell, split like a
+// program.
+TEST_F(Launch, ScriptWithParametersRunsThroughTheShell) {
+    WriteBytes(temp / L"install.cmd", std::string("@echo off\r\necho %1> \"%~dp0args.txt\"\r\n"));
+
+    LaunchCommand(L"install.cmd /quiet", temp.path().c_str(), FALSE);
+
+    EXPECT_TRUE(WaitUntil([&] { return ReadBytes(temp / L"args.txt").size() >= 6; }));
+    std::vector<unsigned char> written = ReadBytes(temp / L"args.txt");
+    EXPECT_EQ("/quiet", std::string(written.begin(), written.end()).substr(0, 6));
+}
+
+// Unattended: scripts run in the system's command interpreter and
+// installer packages through the system's installer, each by its full
+// path and without a console window; a document starts nothing.
+TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
+    RecordProcessStarts();
+    WriteBytes(temp / L"run me.cmd", std::string("@echo off\r\nexit /b 4\r\n"));
+    WriteBytes(temp / L"setup.msi", std::string("not a database"));
+    WriteBytes(temp / L"fix.msp", std::string("not a patch"));
+    WriteBytes(temp / L"readme.txt", std::string("read me"));
+    WCHAR system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring folder = temp.path();
+    const struct {
+        const wchar_t* command;
+        const wchar_t* program;  // in the system folder; null: nothing starts
+        std::wstring commandLine;
+        DWORD exitCode;  // the installer's for a file that is no database: Wine's
+    } rows[] = {
+        {L"run me.cmd a b", L"cmd.exe", L"cmd.exe /d /c \"\"" + folder + L"run me.cmd\" a b\"", 4},
+        {L"setup.msi /l*v log.txt", L"msiexec.exe",
+         L"msiexec.exe /i \"" + folder + L"setup.msi\" /qn /norestart /l*v log.txt", ERROR_FUNCTION_FAILED},
+        {L"fix.msp", L"msiexec.exe", L"msiexec.exe /p \"" + folder + L"fix.msp\" /qn /norestart ",
+         ERROR_FUNCTION_FAILED},
+        {L"readme.txt", nullptr, L"", 0},
+        {L"missing.cmd", nullptr, L"", ERROR_FILE_NOT_FOUND},
+        {L"missing.msi", nullptr, L"", ERROR_FILE_NOT_FOUND},
+    };
+    G.QuietRun = TRUE;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Narrow(row.command));
+        startedPrograms.clear();
+        startedCommandLines.clear();
+        startedFolders.clear();
+        startedFlags.clear();
+        EXPECT_EQ(row.exitCode, LaunchCommand(row.command, folder.c_str(), FALSE));
+        if (!row.program) {
+            EXPECT_TRUE(startedPrograms.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, startedPrograms.size());
+        EXPECT_TRUE(SamePath(std::wstring(system) + L"\\" + row.program, startedPrograms[0]))
+            << Narrow(startedPrograms[0]);
+        EXPECT_EQ(row.commandLine, startedCommandLines[0]);
+        EXPECT_TRUE(SamePath(folder, startedFolders[0])) << Narrow(startedFolders[0]);
+        EXPECT_EQ((DWORD)CREATE_NO_WINDOW, startedFlags[0]);
+    }
+    G.QuietRun = FALSE;
 }
