@@ -45,9 +45,9 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
         G.PrivateTempFolder = ApplyPackageHeader(headerCopy, archivePath);
         if (G.RunSettings.PackageCrc) {
             // A signed package's certificate table is the signer's to judge.
-            LONG endValue = (LONG)(CheckedRangeEnd(file, headerEnd, FileSize(file)) + kHeaderSize);
+            LONGLONG endValue = CheckedRangeEnd(file, headerEnd, FileSize(file)) + kHeaderSize;
             DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
-                                        (LONG)(headerEnd - kHeaderSize), archivePath);
+                                        headerEnd - kHeaderSize, archivePath);
             // Unattended, a damaged package is not extracted at all.
             if (crc == 0 && (G.RunSettings.command[0] || G.QuietRun)) goto endQuietly;
             FileSeek(file, 0, 0, FILE_BEGIN);

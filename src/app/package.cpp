@@ -194,7 +194,9 @@ LONG LocateCabinet(const WCHAR* archivePath, HANDLE file) {
         int filled = kept + read;
         int found = FindSignature(buffer, filled);
         if (found >= 0) {
-            G.CabinetOffset = (LONG)(bufferStart + found);
+            // A cabinet's offsets are 32-bit signed: one that starts beyond
+            // them is none.
+            if (bufferStart + found <= 0x7FFFFFFF) G.CabinetOffset = (LONG)(bufferStart + found);
             break;
         }
         kept = filled < kCarryBytes ? filled : kCarryBytes;

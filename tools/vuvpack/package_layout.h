@@ -15,6 +15,10 @@
 // "MSCF" and the reserved field after it: what the module searches for.
 static const uint8_t kCabinetSignature[8] = {'M', 'S', 'C', 'F', 0, 0, 0, 0};
 
+// The cabinet library's offsets are 32-bit signed: the module refuses a
+// larger cabinet as damaged.
+static const uint64_t kMaxCabinetBytes = 0x7FFFFFFF;
+
 // The module tests the signature block by block; one that straddles two
 // blocks may not be found.
 enum { kSearchBlock = 32768 };
