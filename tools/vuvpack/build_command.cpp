@@ -286,9 +286,15 @@ static bool Build(const BuildOptions& options, PackageHeader* header) {
         ReportError(options.stub + ": " + error);
         return false;
     }
+    // A certificate table is never carried over: the package is another file.
+    bool signedStub = ClearCertificateEntry(&image.bytes);
+    const char* cleared = "its entry in the security directory and the image checksum are cleared (sign the package)";
     if (image.fileSize > image.bytes.size() && !image.endsInPackage) {
         ReportWarning(options.stub + ": the " + std::to_string(image.fileSize - image.bytes.size()) +
-                      " bytes after its image are not a package and are left out");
+                      " bytes after its image are not a package and are left out" +
+                      (signedStub ? std::string("; they hold its certificate table: ") + cleared : ""));
+    } else if (signedStub) {
+        ReportWarning(options.stub + ": its certificate table is left out: " + cleared);
     }
     Payload payload;
     bool ok = options.cab.empty() ? MakeFolderCabinet(options.dir, &payload, &error)

@@ -54,6 +54,12 @@ struct StubImage {
 // On failure returns false with the problem in *problem.
 bool ReadStubImage(const std::string& path, StubImage* image, std::string* problem);
 
+// A signed stub's security directory (data directory 4) names its
+// certificate table, which a package built on it leaves out. Clears that
+// entry and the image checksum, which signing sets again; true when the
+// entry named a table.
+bool ClearCertificateEntry(std::vector<uint8_t>* image);
+
 // Standard CRC-32 of a byte range, folded in pieces.
 struct CrcRun {
     Crc32Tables tables;
