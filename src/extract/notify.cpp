@@ -151,6 +151,7 @@ static INT_PTR CloseFileEntry(const FDINOTIFICATION* entry) {
     // written. After a cancel an old file stays, even behind a whole entry.
     BOOL complete = _telli64(descriptor) == (__int64)G.ExpectedFileSize && !(replacing && G.AbortCode);
     if (complete) ApplyStoredDetails(descriptor, entry);
+    if (complete && replacing) complete = SealReplacement(descriptor);
     DecoderClose(descriptor);
     G.OutputUnfinished = FALSE;
     if (!complete) {

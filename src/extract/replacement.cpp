@@ -33,6 +33,8 @@ int CreateReplacement(const WCHAR* target, WCHAR* temporary) {
     return -1;
 }
 
+BOOL SealReplacement(int descriptor) { return FlushFileBuffers((HANDLE)_get_osfhandle(descriptor)); }
+
 // MoveFileExW rather than ReplaceFileW: the file must end with the entry's
 // own time and attributes, which ReplaceFileW would take from the old file
 // (with its ACL and streams), and a failed ReplaceFileW may leave the old

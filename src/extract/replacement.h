@@ -10,6 +10,12 @@
 // descriptor; -1 when its path would not fit or it can't be created.
 int CreateReplacement(const WCHAR* target, WCHAR* temporary);
 
+// Before the complete temporary file is closed: its contents reach the
+// disk, so that after a power loss the name never holds data that was not
+// written (the rename may be on the disk before them). FALSE when they
+// can't be, and then it must not take the name.
+BOOL SealReplacement(int descriptor);
+
 // Moves the complete temporary file over target. TRUE when target now holds
 // it; otherwise (the old file is locked) the temporary file is gone and
 // target is as it was, attributes included.
