@@ -105,6 +105,9 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
             return -1;
         }
         if (decision == Skip) return G.CurrentEntryState = 0;
+        // In the run's own private folder (a package that deletes its files
+        // after its command) no file is the user's.
+        if (G.PrivateTempFolder) StringListAdd(&G.PathList, G.CurrentOutputPath);
         G.OutputFile = G.ReplacementPath;
         G.CurrentEntryState = CreateReplacement(G.CurrentOutputPath, G.ReplacementPath);
         if (G.CurrentEntryState == -1) {
