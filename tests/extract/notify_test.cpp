@@ -145,9 +145,17 @@ TEST_F(Notify, RecordsWrittenFilesOnlyWithACommandToDeleteAfter) {
     Extract("had.txt", "h");
     EXPECT_EQ(1, StringListCount(&G.PathList));
 
+    // In the run's own private folder every file is the run's, replaced too.
+    G.PrivateTempFolder = TRUE;
+    Extract("had.txt", "h2");
+    G.PrivateTempFolder = FALSE;
+    ASSERT_EQ(2, StringListCount(&G.PathList));
+    StringListFirst(&G.PathList);
+    EXPECT_EQ(temp / L"had.txt", StringListNext(&G.PathList));
+
     G.RunSettings.DeleteAfterRun = 0;
     Extract("c.txt", "c");
-    EXPECT_EQ(1, StringListCount(&G.PathList));
+    EXPECT_EQ(2, StringListCount(&G.PathList));
 }
 
 // The entry goes to a hidden file beside the old one, which keeps its
