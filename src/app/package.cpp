@@ -6,6 +6,7 @@
 
 #include "file_access.h"
 #include "image_end.h"
+#include "launch/wow64.h"
 #include "paths.h"
 #include "state.h"
 
@@ -99,11 +100,16 @@ static BOOL SameText(const WCHAR* keyword, int keywordLength, const WCHAR* name)
 static BOOL LookUpKeywordFolder(const WCHAR* keyword, int keywordLength, WCHAR* folder) {
     if (SameText(keyword, keywordLength, L"Desktop")) return GetShellFolder(CSIDL_DESKTOPDIRECTORY, folder);
     if (SameText(keyword, keywordLength, L"MyDocuments")) return GetShellFolder(CSIDL_PERSONAL, folder);
-    if (SameText(keyword, keywordLength, L"ProgramFiles")) return GetShellFolder(CSIDL_PROGRAM_FILES, folder);
+    // Where the 32-bit module's files land under WOW64, for a package made
+    // for it (the 64-bit module only).
+    BOOL wow64 = RunsAsUnderWow64();
+    if (SameText(keyword, keywordLength, L"ProgramFiles"))
+        return GetShellFolder(wow64 ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES, folder);
 
     UINT length = 0;
     if (SameText(keyword, keywordLength, L"SystemDir"))
-        length = GetSystemDirectoryW(folder, kFolderLookupChars);
+        length = wow64 ? GetSystemWow64DirectoryW(folder, kFolderLookupChars)
+                       : GetSystemDirectoryW(folder, kFolderLookupChars);
     else if (SameText(keyword, keywordLength, L"WinDir"))
         length = GetWindowsDirectoryW(folder, kFolderLookupChars);
     else if (SameText(keyword, keywordLength, L"temp"))

@@ -56,10 +56,7 @@ static BOOL EndsWithInf(const WCHAR* command) {
 // where it does not.
 static UINT RundllFolder(WCHAR* folder, UINT chars) {
 #ifdef _WIN64
-    if (G.RunSettings.variant != kVariantX64) {
-        UINT length = GetSystemWow64DirectoryW(folder, chars);
-        if (length) return length;
-    }
+    if (RunsAsUnderWow64()) return GetSystemWow64DirectoryW(folder, chars);
 #endif
     return GetSystemDirectoryW(folder, chars);
 }
