@@ -8,8 +8,6 @@
 
 #include <commctrl.h>
 
-#include <functional>
-
 #include "../../res/resource.h"
 #include "cab_writer.h"
 #include "module_run.h"
@@ -154,81 +152,5 @@ INSTANTIATE_TEST_SUITE_P(
                       PrivateFolderCase{"TypedFolderWithTheUsersFile", Choice::Typed, true,
                                         {L"data\\", L"docs\\", L"docs\\deep\\", L"empty\\", L"readme.txt"}}),
     [](const ::testing::TestParamInfo<PrivateFolderCase>& info) { return info.param.name; });
-
-// A path as the Unix side names it.
-std::wstring UnixName(const std::wstring& path) {
-    typedef char*(CDECL * UnixNameFn)(const WCHAR*);
-    UnixNameFn unixName = (UnixNameFn)(void*)GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name");
-    char* name = unixName ? unixName(path.c_str()) : nullptr;
-    std::wstring result = L"\"" + Widen(name ? name : "") + L"\"";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-// Starts a Unix program (Wine runs it beside itself, without a handle to
-// wait on), then waits until done says it has done its work. This Wine
-// makes no symbolic links of its own and deletes a link's target, not the
-// link: ln and rm do both.
-bool RunUnix(std::wstring commandLine, const std::function<bool()>& done) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return WaitUntil(done);
-}
-
-bool RemovePlanted(const std::wstring& folder) {
-    return RunUnix(L"/bin/rm -rf " + UnixName(folder), [&] { return !FolderExists(folder); });
-}
-
-// Anyone may make the private folder's fixed name first, in the temporary
-// folder that every user can write to, with a program of the package's
-// name in it and a link that leads out. The run leaves it as it is: it
-// extracts into a folder it has just made, runs the command there and
-// removes that folder.
-TEST(PlantedPrivateFolder, IsLeftAloneWhileTheRunUsesAFolderOfItsOwnAndRemovesIt) {
-    TempFolder folder;
-    std::wstring planted = PrivateFolder(L"planted.exe");
-    std::wstring own = WithoutTrailingBackslash(planted) + L".1\\";
-    ASSERT_TRUE(RemovePlanted(planted));
-    RemoveTree(own);
-    ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr));
-    WriteBytes(planted + L"setup.exe", std::string("the planted program"));
-    std::wstring victim = folder / L"victim.txt";
-    WriteBytes(victim, std::string("a file the link leads to"));
-    std::wstring link = planted + L"readme.txt";
-    ASSERT_TRUE(RunUnix(L"/bin/ln -s " + UnixName(victim) + L" " + UnixName(link), [&] { return FileExists(link); }));
-
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
-    SetHeaderText(header.command, kCommandChars, L"setup.exe");
-    header.DeleteAfterRun = 1;
-    header.OverwriteAll = 1;
-    header.SkipDestinationDialog = 1;
-    long offset = 0;
-    std::wstring package = folder / L"planted.exe";
-    WriteBytes(package, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
-    std::wstring record = folder / L"setup-record.txt";
-    PrepareSetup(record, L"");
-
-    ModuleRun run;
-    ASSERT_TRUE(run.Start(package));
-    EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
-
-    SetupRecord setup = ReadSetupRecord(record);
-    ASSERT_TRUE(setup.present) << "setup.exe did not run";
-    EXPECT_EQ(WithoutTrailingBackslash(own), setup.folder);
-    EXPECT_EQ(SamplePayload, setup.files);
-    EXPECT_FALSE(FolderExists(own)) << "the run's own folder stays";
-    EXPECT_EQ((std::vector<std::wstring>{L"readme.txt", L"setup.exe"}), ListTree(planted));
-    std::vector<unsigned char> program = ReadBytes(planted + L"setup.exe");
-    EXPECT_EQ("the planted program", std::string(program.begin(), program.end()));
-    std::vector<unsigned char> target = ReadBytes(victim);
-    EXPECT_EQ("a file the link leads to", std::string(target.begin(), target.end()));
-    EXPECT_TRUE(RemovePlanted(planted));
-}
 
 }  // namespace
