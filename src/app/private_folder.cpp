@@ -27,16 +27,15 @@ BOOL CreatePrivateFolder(WCHAR* folder) {
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), (void*)kPrivateFolderSecurity, FALSE};
     RemoveTrailingBackslash(folder);
     int length = lstrlenW(folder);
-    WCHAR name[kDestinationChars];
     BOOL created = FALSE;
-    for (int number = 0; !created && number < kFolderNames; number++) {
-        if (length + kNumberChars >= kDestinationChars) break;
-        lstrcpynW(name, folder, kDestinationChars);
-        if (number) wsprintfW(name + length, L".%d", number);
-        created = CreateDirectoryW(name, &attributes);
-        if (!created && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    if (length + kNumberChars < kDestinationChars) {
+        for (int number = 0; number < kFolderNames; number++) {
+            if (number) wsprintfW(folder + length, L".%d", number);
+            created = CreateDirectoryW(folder, &attributes);
+            if (created || GetLastError() != ERROR_ALREADY_EXISTS) break;
+        }
     }
-    if (created) lstrcpynW(folder, name, kDestinationChars);
+    if (!created) folder[length] = 0;
     AddTrailingBackslash(folder, kDestinationChars);
     return created;
 }
