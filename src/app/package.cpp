@@ -107,9 +107,19 @@ static BOOL LookUpKeywordFolder(const WCHAR* keyword, int keywordLength, WCHAR* 
         return GetShellFolder(wow64 ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES, folder);
 
     UINT length = 0;
-    if (SameText(keyword, keywordLength, L"SystemDir"))
+    if (SameText(keyword, keywordLength, L"SystemDir")) {
+#ifndef _WIN64
+        // A '6' package installs from the native system folder with
+        // redirection off; it is extracted there through WOW64's alias of
+        // that folder (the trailing backslash goes below).
+        if (G.RunSettings.variant == kVariantX64) {
+            length = GetWindowsDirectoryW(folder, kFolderLookupChars - kNativeAliasChars);
+            lstrcatW(folder, kNativeAlias);
+        } else
+#endif
         length = wow64 ? GetSystemWow64DirectoryW(folder, kFolderLookupChars)
                        : GetSystemDirectoryW(folder, kFolderLookupChars);
+    }
     else if (SameText(keyword, keywordLength, L"WinDir"))
         length = GetWindowsDirectoryW(folder, kFolderLookupChars);
     else if (SameText(keyword, keywordLength, L"temp"))

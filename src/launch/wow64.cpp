@@ -4,6 +4,8 @@
 
 #include "../app/state.h"
 
+const WCHAR kNativeAlias[] = L"\\Sysnative\\";
+
 typedef BOOLEAN(WINAPI* Wow64EnableWow64FsRedirectionFn)(BOOLEAN);
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
 

@@ -2,6 +2,8 @@
 // redirection for the calling thread.
 #pragma once
 
+#include <windows.h>
+
 // Nonzero on 64-bit Windows: always in the 64-bit module, under WOW64 in
 // the 32-bit one.
 int RunsOn64BitWindows();
@@ -22,3 +24,8 @@ int RunsAsUnderWow64();
 #else
 static inline int RunsAsUnderWow64() { return 0; }
 #endif
+
+// "\Sysnative\": under WOW64 the native system folder, below the Windows
+// folder, while redirection is on; with it off no such folder exists.
+extern const WCHAR kNativeAlias[];
+enum { kNativeAliasChars = 11 };

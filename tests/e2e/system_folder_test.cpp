@@ -115,4 +115,29 @@ TEST_F(SystemFolderInf, ProgramFilesIsThe32BitModulesForAPackageMadeForIt) {
 }
 #endif
 
+#ifndef _WIN64
+// The 32-bit module under WOW64: a '6' package's script is extracted into
+// the native system folder, where rundll32 (redirection off) finds it, and
+// writes its value in the 64-bit view.
+TEST_F(SystemFolderInf, APackageFor64BitWindowsIsExtractedWhereItIsInstalledFrom) {
+    WCHAR system[MAX_PATH], wow64System[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_NE(0u, GetSystemWow64DirectoryW(wow64System, MAX_PATH));
+    std::wstring native = std::wstring(system) + L"\\" + Widen(script_);
+    std::wstring redirected = std::wstring(wow64System) + L"\\" + Widen(script_);
+
+    EXPECT_EQ(0u, RunPackage(kVariantX64));
+
+    EXPECT_EQ(L"by the setup library", InstalledValue(KEY_WOW64_64KEY));
+    EXPECT_FALSE(FileExists(redirected)) << "extracted into SysWOW64";
+    PVOID redirection = nullptr;
+    ASSERT_TRUE(Wow64DisableWow64FsRedirection(&redirection));
+    bool inNative = FileExists(native);
+    DeleteFileW(native.c_str());
+    Wow64RevertWow64FsRedirection(redirection);
+    EXPECT_TRUE(inNative) << "not extracted into the native system folder";
+    DeleteFileW(redirected.c_str());
+}
+#endif
+
 }  // namespace
