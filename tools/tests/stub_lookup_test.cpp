@@ -166,6 +166,23 @@ TEST_F(StubLookupTest, WithoutItsOwnPathNoStubIsTakenFromTheCurrentFolder) {
     fs::current_path(before);
 }
 
+// The whole program where /proc is not mounted (a private mount namespace
+// without it, as root), started from a folder that holds a planted stub.
+TEST_F(StubLookupTest, WithoutProcTheBuildFailsAndWritesNothing) {
+    std::string planted = Path("planted");
+    fs::create_directories(planted);
+    Place(Path("small.exe"), planted + "/vuvuzu.exe");
+    RunResult run = RunProgram("unshare", {"--mount", "--propagation", "private", "sh", "-c",
+                                           "umount -l /proc && exec \"$0\" \"$@\"", VUVPACK_PATH, "build", "--cab",
+                                           cab_, "-o", planted + "/out.exe"},
+                               planted);
+    EXPECT_EQ(1, run.status) << run.err;
+    EXPECT_EQ("vuvpack: no x86 stub: vuvpack can't tell where its own program is (/proc/self/exe can't be read), so "
+              "it looks nowhere; name one with --stub\n",
+              run.err);
+    EXPECT_EQ((std::vector<std::string>{"vuvuzu.exe"}), ListFolder(planted));
+}
+
 TEST(StubVersionTest, FileVersionsShowBuildAndRevisionOnlyWhenSet) {
     const struct {
         uint32_t ms, ls;
