@@ -92,6 +92,27 @@ TEST_F(SystemFolderInf, APackageForThe32BitModuleInstallsAsItWouldUnderWow64) {
     DeleteFileW(native.c_str());
 }
 
+// Where SysWOW64 holds no rundll32.exe (Server Core without WOW64, though
+// the system still names that folder), the native folder and rundll32.
+// The test moves the prefix's WOW64 rundll32 away for the run.
+TEST_F(SystemFolderInf, WithoutWow64sRundll32TheNativeFolderServes) {
+    WCHAR wow64System[MAX_PATH], system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemWow64DirectoryW(wow64System, MAX_PATH));
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring rundll = std::wstring(wow64System) + L"\\rundll32.exe";
+    std::wstring away = rundll + L".vuv-away";
+    ASSERT_TRUE(MoveFileW(rundll.c_str(), away.c_str()));
+    DWORD exitCode = RunPackage(kVariantPlain);
+    EXPECT_TRUE(MoveFileW(away.c_str(), rundll.c_str()));
+
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(L"by the setup library", InstalledValue(KEY_WOW64_64KEY));
+    std::wstring native = std::wstring(system) + L"\\" + Widen(script_);
+    EXPECT_TRUE(FileExists(native)) << "not extracted into the native system folder";
+    DeleteFileW(native.c_str());
+    DeleteFileW((std::wstring(wow64System) + L"\\" + Widen(script_)).c_str());
+}
+
 // %ProgramFiles% too: Program Files (x86), as for the 32-bit module.
 TEST_F(SystemFolderInf, ProgramFilesIsThe32BitModulesForAPackageMadeForIt) {
     WCHAR programFilesX86[MAX_PATH];
