@@ -24,7 +24,12 @@ alignas(4) const BYTE kPrivateFolderSecurity[92] = {
 // included: the folder it makes is always new, and so is everything the
 // run puts inside.
 BOOL CreatePrivateFolder(WCHAR* folder) {
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), (void*)kPrivateFolderSecurity, FALSE};
+    // Filled field by field: an initialiser list would be a copy of a
+    // template in a data section of its own, which costs the stub a file
+    // block.
+    SECURITY_ATTRIBUTES attributes = {};
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = (void*)kPrivateFolderSecurity;
     RemoveTrailingBackslash(folder);
     int length = lstrlenW(folder);
     BOOL created = FALSE;
