@@ -231,7 +231,7 @@ std::vector<unsigned char> MakePackage(const PackageOptions& options, std::vecto
     if (cabinet.empty()) cabinet = CabinetOf(ReadBytes(FixturePath("sample.exe")));
     PackageHeader header = MakeHeader();
     header.variant = options.variant;
-    SetHeaderText(header.destination, kDestinationChars, L"out");
+    SetHeaderText(header.destination, kDestinationChars, options.destination);
     SetHeaderText(header.command, kCommandChars, options.command);
     header.OverwriteAll = 1;
     header.DeleteAfterRun = options.deleteAfterRun;

@@ -112,13 +112,15 @@ std::vector<unsigned char> CabinetOf(const std::vector<unsigned char>& package);
 
 // Header settings of a package made by MakePackage.
 struct PackageOptions {
+    std::wstring destination = L"out";
     std::wstring command;
     bool deleteAfterRun = false;
     char variant = kVariantPlain;
     bool crc = false;  // PackageCrc set to the CRC of the cabinet
 };
-// A package of the sample's cabinet (or of cabinet) that extracts into
-// "out" beside itself without a dialog or a question.
+// A package of the sample's cabinet (or of cabinet) that extracts into its
+// destination ("out" beside itself unless the options say otherwise)
+// without a dialog or a question.
 std::vector<unsigned char> MakePackage(const PackageOptions& options, std::vector<unsigned char> cabinet = {});
 
 // The files of the sample package, relative, sorted.

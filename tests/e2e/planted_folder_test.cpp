@@ -31,15 +31,12 @@ TEST(PlantedPrivateFolder, IsLeftAloneWhileTheRunUsesAFolderOfItsOwnAndRemovesIt
     ASSERT_EQ("a file the link leads to", Text(planted + L"readme.txt")) << "no link planted";
 
     TempFolder folder;
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
-    SetHeaderText(header.command, kCommandChars, L"setup.exe");
-    header.DeleteAfterRun = 1;
-    header.OverwriteAll = 1;
-    header.SkipDestinationDialog = 1;
-    long offset = 0;
+    PackageOptions options;
+    options.destination = L"%temp%";
+    options.command = L"setup.exe";
+    options.deleteAfterRun = true;
     std::wstring package = folder / L"planted.exe";
-    WriteBytes(package, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
+    WriteBytes(package, MakePackage(options));
     std::wstring record = folder / L"setup-record.txt";
     PrepareSetup(record, L"");
 

@@ -57,15 +57,12 @@ protected:
     DWORD RunPackage(char variant) {
         CabContents contents;
         contents.files = {{script_, Script("by the setup library")}};
-        PackageHeader header = MakeHeader();
-        header.variant = variant;
-        SetHeaderText(header.destination, kDestinationChars, L"%SystemDir%");
-        SetHeaderText(header.command, kCommandChars, Widen(script_));
-        header.OverwriteAll = 1;
-        header.SkipDestinationDialog = 1;
-        long offset = 0;
+        PackageOptions options;
+        options.variant = variant;
+        options.destination = L"%SystemDir%";
+        options.command = Widen(script_);
         std::wstring package = folder_ / L"system.exe";
-        WriteBytes(package, BuildPackage(BuildCabinet(contents), &offset, &header));
+        WriteBytes(package, MakePackage(options, BuildCabinet(contents)));
         ModuleRun run;
         if (!run.Start(package, L"/Q")) return (DWORD)-2;
         return run.WaitForEnd(InstallRunMs);
@@ -120,13 +117,10 @@ TEST_F(SystemFolderInf, ProgramFilesIsThe32BitModulesForAPackageMadeForIt) {
     std::wstring name = L"VuvProgramFiles-" + std::to_wstring(GetCurrentProcessId());
     CabContents contents;
     contents.files = {{"file.txt", "in the 32-bit program folder"}};
-    PackageHeader header = MakeHeader();
-    SetHeaderText(header.destination, kDestinationChars, L"%ProgramFiles%\\" + name);
-    header.OverwriteAll = 1;
-    header.SkipDestinationDialog = 1;
-    long offset = 0;
+    PackageOptions options;
+    options.destination = L"%ProgramFiles%\\" + name;
     std::wstring package = folder_ / L"files.exe";
-    WriteBytes(package, BuildPackage(BuildCabinet(contents), &offset, &header));
+    WriteBytes(package, MakePackage(options, BuildCabinet(contents)));
     ModuleRun run;
     ASSERT_TRUE(run.Start(package, L"/Q"));
     EXPECT_EQ(0u, run.WaitForEnd());

@@ -67,15 +67,12 @@ TEST_P(FullDiskRun, StopsWithString11AndRunsNoCommand) {
         ASSERT_TRUE(run.Start(StubPath(), L"/E:setup.exe /D /H /O " + Quoted(archive) + L" " +
                                                            Quoted(WithoutTrailingBackslash(destination))));
     } else {
-        PackageHeader header = MakeHeader();
-        SetHeaderText(header.destination, kDestinationChars, WithoutTrailingBackslash(destination));
-        SetHeaderText(header.command, kCommandChars, L"setup.exe");
-        header.DeleteAfterRun = 1;
-        header.OverwriteAll = 1;
-        header.SkipDestinationDialog = 1;
-        long offset = 0;
+        PackageOptions options;
+        options.destination = WithoutTrailingBackslash(destination);
+        options.command = L"setup.exe";
+        options.deleteAfterRun = true;
         std::wstring package = folder / L"full.exe";
-        WriteBytes(package, BuildPackage(cabinet, &offset, &header));
+        WriteBytes(package, MakePackage(options, cabinet));
         ASSERT_TRUE(run.Start(package));
     }
     // WaitForEnd fails the test on any further box, string 24 among them.
