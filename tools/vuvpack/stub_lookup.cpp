@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "program_path.h"
+
 const StubArch kStubArches[2] = {{"x86", "vuvuzu.exe"}, {"x64", "vuvuzu64.exe"}};
 
 const StubArch* FindStubArch(const std::string& name) {
@@ -13,12 +15,11 @@ const StubArch* FindStubArch(const std::string& name) {
 }
 
 std::vector<std::string> StubCandidates(const StubArch& arch) {
-    std::error_code error;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::filesystem::path program = std::filesystem::u8path(ProgramPath());
     std::filesystem::path folder = program.parent_path();
     std::vector<std::string> candidates;
     for (const std::filesystem::path& place : {folder / ".." / "share" / "vuvuzu", folder, folder / ".."}) {
-        candidates.push_back((place / arch.file).lexically_normal().string());
+        candidates.push_back((place / arch.file).lexically_normal().u8string());
     }
     return candidates;
 }
@@ -28,7 +29,7 @@ bool FindStub(const StubArch& arch, std::string* path, std::string* problem) {
     std::string looked;
     for (size_t i = 0; i < candidates.size(); i++) {
         std::error_code error;
-        if (std::filesystem::is_regular_file(candidates[i], error)) {
+        if (std::filesystem::is_regular_file(std::filesystem::u8path(candidates[i]), error)) {
             *path = candidates[i];
             return true;
         }

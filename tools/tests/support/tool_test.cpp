@@ -52,7 +52,29 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
-RunResult RunVuvpack(const std::vector<std::string>& args) { return RunProgram(VUVPACK_PATH, args); }
+bool TestingWindowsBuild() { return getenv("VUVPACK_EXE") != nullptr; }
+
+// Wine shows the Linux root as drive Z:, and vuvpack.exe joins names with
+// backslashes.
+static std::string LinuxPaths(std::string text) {
+    for (size_t at = text.find("Z:\\"); at != std::string::npos; at = text.find("Z:\\", at)) text.replace(at, 3, "/");
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+RunResult RunWindowsVuvpack(const std::vector<std::string>& args) {
+    const char* exe = getenv("VUVPACK_EXE");
+    const char* wine = getenv("VUVPACK_WINE_RUN");
+    std::vector<std::string> wineArgs = {exe ? exe : VUVPACK_EXE_PATH};
+    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+    RunResult result = RunProgram(wine ? wine : VUV_WINE_RUN_PATH, wineArgs);
+    result.err = LinuxPaths(result.err);
+    return result;
+}
+
+RunResult RunVuvpack(const std::vector<std::string>& args) {
+    return TestingWindowsBuild() ? RunWindowsVuvpack(args) : RunProgram(VUVPACK_PATH, args);
+}
 
 Bytes ReadFile(const std::string& path) {
     std::string text = ReadText(path);
