@@ -1,22 +1,40 @@
 #include "file_io.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include "wide_text_windows.h"
 
-FILE* OpenForReading(const std::string& path) { return _wfopen(LongPath(path).c_str(), L"rb"); }
+// A folder opens too, as on Linux, so that callers say "not a regular file"
+// of it rather than the access error the C library would give.
+FILE* OpenForReading(const std::string& path) {
+    HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        SetErrnoFromLastError();
+        return nullptr;
+    }
+    int fd = _open_osfhandle((intptr_t)handle, _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "rb");
+    if (!file) _close(fd);
+    return file;
+}
 
 bool SeekTo(FILE* file, uint64_t offset) { return _fseeki64(file, (int64_t)offset, SEEK_SET) == 0; }
 
 bool RegularFileSize(FILE* file, uint64_t* size) {
     HANDLE handle = (HANDLE)_get_osfhandle(_fileno(file));
-    LARGE_INTEGER length;
+    BY_HANDLE_FILE_INFORMATION info;
     if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
-        !GetFileSizeEx(handle, &length)) {
+        !GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return false;
     }
-    *size = (uint64_t)length.QuadPart;
+    *size = ((uint64_t)info.nFileSizeHigh << 32) | info.nFileSizeLow;
     return true;
 }
 

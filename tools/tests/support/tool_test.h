@@ -30,6 +30,9 @@ bool TestingWindowsBuild();
     if (TestingWindowsBuild()) GTEST_SKIP() << "Linux build only: " << why
 // Runs vuvpack.exe under Wine: the build's own, or VUVPACK_EXE.
 RunResult RunWindowsVuvpack(const std::vector<std::string>& args);
+// The program file RunVuvpack runs, and a copy of it run from elsewhere.
+std::string VuvpackProgramFile();
+RunResult RunVuvpackCopy(const std::string& copy, const std::vector<std::string>& args);
 
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
