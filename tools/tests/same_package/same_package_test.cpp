@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "app/image_end.h"
 #include "cab_entries.h"
@@ -158,6 +159,51 @@ TEST_F(SamePackageTest, BothBuildsMakeOnePackageThatThe32BitProductExtracts) {
         EXPECT_EQ(file.readOnly, !(info.st_mode & S_IWUSR));
     }
     EXPECT_EQ(DosAttributes(payload + "/readme.txt"), DosAttributes(extracted + "/readme.txt"));
+}
+
+// The Windows release as a user gets it: the zip that vuvpack.exe's build
+// makes, unpacked; vuvpack.exe takes the stub beside it and the 32-bit
+// product extracts the package.
+TEST_F(SamePackageTest, TheWindowsZipBuildsAPackageWithoutAStubOption) {
+    if (TestingWindowsBuild()) GTEST_SKIP() << "this test runs vuvpack.exe itself";
+    if (std::string(VUVPACK_EXE_PATH).empty() || fs::path(VUV_STUB_PATH).filename() != "vuvuzu.exe") {
+        GTEST_SKIP() << "the 32-bit tree runs it, with the 32-bit product";
+    }
+    std::string config = fs::path(VUVPACK_EXE_PATH).parent_path() / "CPackConfig.cmake";
+    RunResult made = RunProgram("cpack", {"-G", "ZIP", "--config", config, "-B", Path("dist")});
+    ASSERT_EQ(0, made.status) << made.out << made.err;
+    std::string zip;
+    for (const auto& entry : fs::directory_iterator(Path("dist"))) {
+        if (entry.path().extension() == ".zip") zip = entry.path();
+    }
+    ASSERT_NE("", zip);
+    fs::create_directories(Path("unpacked"));
+    RunResult unpacked = RunProgram("bsdtar", {"-xf", zip, "-C", Path("unpacked")});
+    ASSERT_EQ(0, unpacked.status) << unpacked.err;
+    std::string release = Path("unpacked/") + fs::path(zip).stem().string();
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(release)) names.insert(entry.path().filename());
+    EXPECT_EQ((std::set<std::string>{"vuvpack.exe", "vuvpack.md", "vuvuzu.exe", "vuvuzu64.exe"}), names);
+
+    fs::create_directories(Path("payload/docs"));
+    WriteFile(Path("payload/setup.ini"), std::string("[setup]\r\n"));
+    WriteFile(Path("payload/docs/readme.txt"), std::string("read me\n"));
+    std::string extracted = Path("extracted");
+    RunResult built = RunUnderWine(release + "/vuvpack.exe",
+                                   {"build", "--dir", Path("payload"), "-o", Path("setup.exe"), "--destination",
+                                    WindowsPath(extracted), "--no-dialog", "--overwrite-all", "--no-open-folder"});
+    ASSERT_EQ(0, built.status) << built.err;
+    Bytes stub = ReadFile(release + "/vuvuzu.exe"), package = ReadFile(Path("setup.exe"));
+    uint32_t imageEnd = ImageEndFromBytes(stub.data(), stub.size());
+    ASSERT_NE(0u, imageEnd);
+    ASSERT_GT(package.size(), imageEnd);
+    EXPECT_TRUE(std::equal(stub.begin(), stub.begin() + imageEnd, package.begin())) << "the stub beside vuvpack.exe";
+
+    RunResult run = RunProgram("timeout", {"600", VUV_WINE_RUN_PATH, Path("setup.exe")});
+    EXPECT_NE(124, run.status) << "still running after 600 s";
+    Bytes readme = ReadFile(extracted + "/docs/readme.txt"), ini = ReadFile(extracted + "/setup.ini");
+    EXPECT_EQ("read me\n", std::string(readme.begin(), readme.end())) << run.err;
+    EXPECT_EQ("[setup]\r\n", std::string(ini.begin(), ini.end()));
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ static std::string LinuxPaths(std::string text) {
     return text;
 }
 
-static RunResult RunUnderWine(const std::string& exe, const std::vector<std::string>& args) {
+RunResult RunUnderWine(const std::string& exe, const std::vector<std::string>& args) {
     const char* wine = getenv("VUVPACK_WINE_RUN");
     std::vector<std::string> wineArgs = {exe};
     wineArgs.insert(wineArgs.end(), args.begin(), args.end());

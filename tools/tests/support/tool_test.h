@@ -30,6 +30,8 @@ bool TestingWindowsBuild();
     if (TestingWindowsBuild()) GTEST_SKIP() << "Linux build only: " << why
 // Runs vuvpack.exe under Wine: the build's own, or VUVPACK_EXE.
 RunResult RunWindowsVuvpack(const std::vector<std::string>& args);
+// Runs a Windows program under Wine, its messages' paths as Linux ones.
+RunResult RunUnderWine(const std::string& exe, const std::vector<std::string>& args);
 // The program file RunVuvpack runs, and a copy of it run from elsewhere.
 std::string VuvpackProgramFile();
 RunResult RunVuvpackCopy(const std::string& copy, const std::vector<std::string>& args);
