@@ -78,6 +78,8 @@ class SamePackageTest : public ToolTest {
 public:
     void SetUp() override {
         ToolTest::SetUp();
+        ASSERT_TRUE(std::string(VUVPACK_EXE_PATH).empty() || fs::exists(VUVPACK_EXE_PATH))
+            << VUVPACK_EXE_PATH << " is missing: the 64-bit tree builds it (configure_and_build 64)";
         setenv("TZ", kZone, 1);
         tzset();
     }
