@@ -46,14 +46,15 @@ wine() { command "$wine_loader" "$@"; }
 
 # Configures and builds the trees named (32, 64; both by default).
 # Each tree is told where the other's stub is: the release package of
-# either holds both.
+# either holds both. vuvpack.exe is built in the 64-bit tree; the 32-bit
+# tree's tests run it too.
 configure_and_build() {
   local bits dir toolchain other
   for bits in ${*:-32 64}; do
     dir="$build" toolchain=mingw32 other="$build64/vuvuzu64.exe"
     [ "$bits" = 32 ] || { dir="$build64"; toolchain=mingw64; other="$build/vuvuzu.exe"; }
     cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$toolchain.cmake" \
-      -DVUV_OTHER_STUB="$other" >/dev/null
+      -DVUV_OTHER_STUB="$other" -DVUV_OTHER_VUVPACK_EXE="$build64/wintools/vuvpack.exe" >/dev/null
     cmake --build "$dir" -j "$(nproc)" -- --no-print-directory >/dev/null
   done
 }

@@ -174,7 +174,13 @@ struct RefusalCase {
     std::function<void(FolderTest*)> prepare;
     std::string file;  // the path the message names, below the test folder
     std::string problem;
+    const char* linuxOnly = nullptr;  // why vuvpack.exe under Wine can't meet the case
 };
+
+// Wine shows a Linux link as what it leads to and hides one that leads
+// nowhere: vuvpack.exe's link rule (symbolic links and junctions) can't be
+// tried under Wine.
+const char kWineFollowsLinks[] = "Wine shows Linux links as their targets";
 
 TEST_F(FolderTest, WhatACabinetCantHoldIsRefusedAndNothingIsWritten) {
     const RefusalCase cases[] = {
@@ -190,17 +196,17 @@ TEST_F(FolderTest, WhatACabinetCantHoldIsRefusedAndNothingIsWritten) {
              WriteFile(t->Path("outside.txt"), "x");
              symlink(t->Path("outside.txt").c_str(), t->Path("src/out.txt").c_str());
          },
-         "src/out.txt", "a link outside the folder (to " + Path("outside.txt") + ")"},
+         "src/out.txt", "a link outside the folder (to " + Path("outside.txt") + ")", kWineFollowsLinks},
         {"link nowhere", [](FolderTest* t) { symlink("gone.txt", t->Path("src/dangling").c_str()); }, "src/dangling",
-         "a link that leads nowhere"},
+         "a link that leads nowhere", kWineFollowsLinks},
         {"link to a folder",
          [](FolderTest* t) {
              t->Add("sub/x.txt", "x");
              symlink("sub", t->Path("src/again").c_str());
          },
-         "src/again", "a link to a folder"},
+         "src/again", "a link to a folder", kWineFollowsLinks},
         {"named pipe", [](FolderTest* t) { mkfifo(t->Path("src/pipe").c_str(), 0644); }, "src/pipe",
-         "not a regular file"},
+         "not a regular file", "Windows has no named pipes in folders; Wine can't show one"},
         {"file of 2 GiB",
          [](FolderTest* t) {
              t->Add("big.bin", "");
@@ -214,14 +220,18 @@ TEST_F(FolderTest, WhatACabinetCantHoldIsRefusedAndNothingIsWritten) {
          },
          "src/big.bin", "2147450881 bytes; a cabinet folder holds at most 2147450880"},
         {"backslash in a name", [](FolderTest* t) { t->Add("a\\b.txt", "x"); }, "src/a\\b.txt",
-         "its name holds a backslash"},
+         "its name holds a backslash", "a Windows name can't hold a backslash"},
         {"name not UTF-8", [](FolderTest* t) { t->Add("bad\xFF.txt", "x"); }, "src/bad\xFF.txt",
-         "its name is not valid UTF-8"},
+         "its name is not valid UTF-8", "Windows names are UTF-16, always valid"},
         {"stored name too long", [](FolderTest* t) { t->Add(std::string(200, 'd') + "/" + std::string(60, 'f'), "x"); },
          "src/" + std::string(200, 'd') + "/" + std::string(60, 'f'), "its stored name has 261 bytes"},
     };
     for (const RefusalCase& row : cases) {
         SCOPED_TRACE(row.what);
+        if (row.linuxOnly && TestingWindowsBuild()) {
+            printf("Linux build only: %s: %s\n", row.what, row.linuxOnly);
+            continue;
+        }
         std::filesystem::remove_all(Path("src"));
         std::filesystem::create_directories(Path("src"));
         WriteFile(Path("out.exe"), "the previous package");

@@ -29,8 +29,13 @@ public:
     std::string MakePrefix(const std::string& name) {
         std::string prefix = Path(name);
         fs::create_directories(prefix + "/bin");
-        fs::copy_file(VUVPACK_PATH, prefix + "/bin/vuvpack");
+        fs::copy_file(VuvpackProgramFile(), Program(prefix));
         return prefix;
+    }
+
+    // vuvpack or vuvpack.exe, whichever build is tested.
+    static std::string Program(const std::string& prefix) {
+        return prefix + "/bin/" + fs::path(VuvpackProgramFile()).filename().string();
     }
 
     static void Place(const std::string& from, const std::string& to) {
@@ -72,7 +77,7 @@ TEST_F(StubLookupTest, BuildTakesTheFirstStubFoundFromTheProgramsOwnFolder) {
         for (const auto& placed : row.placed) Place(Path(placed.first), prefix + "/" + placed.second);
         std::vector<std::string> args = {"build", "--cab", cab_, "-o", prefix + "/out.exe"};
         args.insert(args.end(), row.options.begin(), row.options.end());
-        RunResult run = RunProgram(prefix + "/bin/vuvpack", args);
+        RunResult run = RunVuvpackCopy(Program(prefix), args);
         ASSERT_EQ(0, run.status) << run.err;
         Bytes expected = ReadFile(Path(row.expected)), package = ReadFile(prefix + "/out.exe");
         ASSERT_GT(package.size(), expected.size());
@@ -93,8 +98,8 @@ TEST_F(StubLookupTest, WithoutAStubTheBuildFailsOnOneLineNamingEveryPlaceAndWrit
         std::string prefix = MakePrefix(std::string("prefix-") + row.arch);
         Place(Path("small.exe"), prefix + "/share/vuvuzu/" + row.other);
         std::vector<std::string> before = ListFolder(prefix);
-        RunResult run = RunProgram(prefix + "/bin/vuvpack", {"build", "--dir", Path("payload.cab.files"), "-o",
-                                                             prefix + "/out.exe", "--arch", row.arch});
+        RunResult run = RunVuvpackCopy(Program(prefix), {"build", "--dir", Path("payload.cab.files"), "-o",
+                                                         prefix + "/out.exe", "--arch", row.arch});
         EXPECT_EQ(1, run.status);
         std::string file = row.file;
         EXPECT_EQ("vuvpack: no " + std::string(row.arch) + " stub: looked for " + prefix + "/share/vuvuzu/" + file +
@@ -126,7 +131,7 @@ TEST_F(StubLookupTest, InTheBuildTreeTheTreesOwnStubIsTaken) {
 TEST_F(StubLookupTest, VersionShowsVuvpacksVersionAndEachStubsOrWhereItLooked) {
     std::string prefix = MakePrefix("prefix");
     Place(kStubPath, prefix + "/share/vuvuzu/vuvuzu.exe");
-    RunResult run = RunProgram(prefix + "/bin/vuvpack", {"--version"});
+    RunResult run = RunVuvpackCopy(Program(prefix), {"--version"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ(std::string("vuvpack ") + VUV_VERSION + "\nx86 stub: " + prefix + "/share/vuvuzu/vuvuzu.exe, version " +
                   VUV_VERSION + "\nno x64 stub: looked for " + prefix + "/share/vuvuzu/vuvuzu64.exe, " + prefix +
@@ -134,7 +139,7 @@ TEST_F(StubLookupTest, VersionShowsVuvpacksVersionAndEachStubsOrWhereItLooked) {
               run.out);
 
     Place(Path("small.exe"), prefix + "/share/vuvuzu/vuvuzu64.exe");
-    run = RunProgram(prefix + "/bin/vuvpack", {"--version"});
+    run = RunVuvpackCopy(Program(prefix), {"--version"});
     EXPECT_EQ(0, run.status);
     EXPECT_NE(std::string::npos,
               run.out.find("\nx64 stub: " + prefix + "/share/vuvuzu/vuvuzu64.exe: no version resource\n"))

@@ -1,14 +1,13 @@
 #include "build_command.h"
 
 #include <ctype.h>
-#include <fcntl.h>
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "cabinet_summary.h"
+#include "console_text.h"
+#include "file_io.h"
 #include "folder_cabinet.h"
 #include "header_text.h"
 #include "output_file.h"
@@ -190,36 +189,26 @@ static int MakeHeader(const BuildOptions& options, PackageHeader* header) {
 struct Payload {
     const uint8_t* data = nullptr;
     size_t size = 0;
-    void* mapping = nullptr;
+    MappedFile mapped = MappedFile();
     std::vector<uint8_t> bytes;
 };
 
 static void ReleasePayload(Payload* payload) {
-    if (payload->mapping) munmap(payload->mapping, payload->size);
+    UnmapWholeFile(&payload->mapped);
     *payload = Payload();
 }
 
 static bool MapCabinet(const std::string& path, Payload* payload, std::string* error) {
-    int fd = open(path.c_str(), O_RDONLY);
-    struct stat info;
-    if (fd < 0 || fstat(fd, &info) != 0) {
-        *error = path + ": " + ErrnoText();
-        if (fd >= 0) close(fd);
+    if (!MapWholeFile(path, &payload->mapped)) {
+        *error = path + ": " + (errno == EINVAL ? "not a cabinet file" : ErrnoText());
         return false;
     }
-    bool ok = S_ISREG(info.st_mode) && info.st_size >= (off_t)sizeof kCabinetSignature;
-    if (ok) {
-        payload->mapping = mmap(nullptr, (size_t)info.st_size, PROT_READ, MAP_PRIVATE, fd, 0);
-        ok = payload->mapping != MAP_FAILED;
-        if (!ok) payload->mapping = nullptr;
-    }
-    close(fd);
-    if (!ok) {
+    if (payload->mapped.size < sizeof kCabinetSignature || payload->mapped.size > SIZE_MAX) {
         *error = path + ": not a cabinet file";
         return false;
     }
-    payload->data = static_cast<const uint8_t*>(payload->mapping);
-    payload->size = (size_t)info.st_size;
+    payload->data = payload->mapped.data;
+    payload->size = (size_t)payload->mapped.size;
     return true;
 }
 
@@ -359,7 +348,7 @@ static bool ChooseStub(BuildOptions* options) {
 int RunBuild(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
-            fputs(kBuildHelp, stdout);
+            WriteText(stdout, kBuildHelp);
             return 0;
         }
     }

@@ -30,7 +30,13 @@ static const uint64_t kMaxCabinetFolders = 65535;           // cFolders is 16 bi
 static const size_t kMaxStoredNameBytes = 255;              // 256 with the terminator
 
 // Cabinet attribute bits.
-enum { kAttributeReadOnly = 0x01, kAttributeHidden = 0x02, kAttributeArchive = 0x20, kAttributeNameIsUtf8 = 0x80 };
+enum {
+    kAttributeReadOnly = 0x01,
+    kAttributeHidden = 0x02,
+    kAttributeSystem = 0x04,
+    kAttributeArchive = 0x20,
+    kAttributeNameIsUtf8 = 0x80
+};
 
 inline void PutLe16(uint8_t* at, uint32_t value) {
     at[0] = (uint8_t)value;

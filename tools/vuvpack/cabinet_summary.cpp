@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "cabinet_format.h"
+#include "file_io.h"
 
 enum { kFlagPrevCabinet = 0x0001, kFlagNextCabinet = 0x0002, kFlagReservePresent = 0x0004 };
 
@@ -95,12 +96,12 @@ static const uint64_t kMaxFileEntryBytes = kCabinetFileFixedSize + 257;
 
 bool SummarizeCabinet(const std::string& path, uint64_t offset, CabinetSummary* summary, std::string* problem) {
     *summary = CabinetSummary();
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = OpenForReading(path);
     if (!file) return *problem = "can't be read", false;
     uint8_t header[kCabinetHeaderSize];
-    bool ok = fseeko(file, 0, SEEK_END) == 0;
-    uint64_t fileSize = ok ? (uint64_t)ftello(file) : 0;
-    ok = ok && fileSize >= offset + sizeof header && fseeko(file, (off_t)offset, SEEK_SET) == 0 &&
+    uint64_t fileSize = 0;
+    bool ok = RegularFileSize(file, &fileSize);
+    ok = ok && fileSize >= offset + sizeof header && SeekTo(file, offset) &&
          fread(header, 1, sizeof header, file) == sizeof header;
     std::vector<uint8_t> bytes;
     if (ok) {
@@ -108,7 +109,7 @@ bool SummarizeCabinet(const std::string& path, uint64_t offset, CabinetSummary* 
         uint64_t structures = Le32(header + 16) + Le16(header + 28) * kMaxFileEntryBytes;
         uint64_t held = std::min<uint64_t>({structures, Le32(header + 8), fileSize - offset});
         bytes.resize(std::max<uint64_t>(held, sizeof header));
-        ok = fseeko(file, (off_t)offset, SEEK_SET) == 0 && fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        ok = SeekTo(file, offset) && fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
     }
     fclose(file);
     if (!ok) return *problem = "the cabinet header is cut off", false;

@@ -1,17 +1,15 @@
 #include "folder_cabinet.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <limits.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 
+#include "file_info.h"
+#include "file_io.h"
+#include "folder_walk.h"
 #include "header_text.h"
+#include "local_time.h"
 #include "package_layout.h"
 
 std::string FolderTotalsProblem(uint64_t fileCount) {
@@ -24,7 +22,7 @@ std::string FolderTotalsProblem(uint64_t fileCount) {
 }
 
 struct FolderScan {
-    std::string realRoot;  // canonical root, ending in '/'
+    std::string realRoot;  // canonical root, ending in the separator
     std::vector<FolderFile>* files;
     std::string* error;
 };
@@ -47,40 +45,35 @@ static std::string StoredNameProblem(const std::string& name) {
 
 // A link is followed when it leads to a regular file inside the folder.
 static bool ResolveLink(FolderScan* scan, const std::string& path, std::string* target) {
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return Fail(scan, path, "a link that leads nowhere (" + ErrnoText() + ")");
-    *target = resolved;
+    if (!RealPath(path, target)) return Fail(scan, path, "a link that leads nowhere (" + ErrnoText() + ")");
     if (target->compare(0, scan->realRoot.size(), scan->realRoot) != 0) {
         return Fail(scan, path, "a link outside the folder (to " + *target + ")");
     }
     return true;
 }
 
-static bool AddFile(FolderScan* scan, const std::string& path, const std::string& name, const std::string& leafName,
-                    const struct stat& info) {
+static bool AddFile(FolderScan* scan, const std::string& path, const std::string& name, const EntryInfo& info) {
     std::string problem = StoredNameProblem(name);
     if (!problem.empty()) return Fail(scan, path, problem);
-    if ((uint64_t)info.st_size >= kMaxCabinetFileSize) {
-        return Fail(scan, path, std::to_string((uint64_t)info.st_size) +
+    if (info.size >= kMaxCabinetFileSize) {
+        return Fail(scan, path, std::to_string(info.size) +
                                     " bytes; a cabinet holds files below 2 GiB (2147483648 bytes)");
     }
-    if ((uint64_t)info.st_size > kMaxFolderBytes) {
-        return Fail(scan, path, std::to_string((uint64_t)info.st_size) + " bytes; a cabinet folder holds at most " +
+    if (info.size > kMaxFolderBytes) {
+        return Fail(scan, path, std::to_string(info.size) + " bytes; a cabinet folder holds at most " +
                                     std::to_string(kMaxFolderBytes));
     }
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return Fail(scan, path, "can't be read (" + ErrnoText() + ")");
-    close(fd);
+    FILE* readable = OpenForReading(path);
+    if (!readable) return Fail(scan, path, "can't be read (" + ErrnoText() + ")");
+    fclose(readable);
 
     FolderFile file;
     file.path = path;
     file.name = name;
     std::replace(file.name.begin(), file.name.end(), '/', '\\');
-    file.size = (uint64_t)info.st_size;
-    file.modified = info.st_mtime;
-    file.attributes = kAttributeArchive;
-    if (!(info.st_mode & S_IWUSR)) file.attributes |= kAttributeReadOnly;
-    if (leafName[0] == '.') file.attributes |= kAttributeHidden;
+    file.size = info.size;
+    file.modified = info.modified;
+    file.attributes = info.attributes;
     for (unsigned char c : name) {
         if (c >= 0x80) file.attributes |= kAttributeNameIsUtf8;
     }
@@ -92,29 +85,24 @@ static bool ScanEntries(FolderScan* scan, const std::string& folder, const std::
 
 static bool ScanEntry(FolderScan* scan, const std::string& folder, const std::string& prefix,
                       const std::string& leafName) {
-    std::string path = folder + "/" + leafName;
+    std::string path = folder + kPathSeparator + leafName;
     std::string name = prefix + leafName;
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0) return Fail(scan, path, ErrnoText());
-    if (S_ISDIR(info.st_mode)) return ScanEntries(scan, path, name + "/");
+    EntryInfo info;
+    if (!ReadEntryInfo(path, false, &info)) return Fail(scan, path, ErrnoText());
+    if (info.kind == kEntryFolder) return ScanEntries(scan, path, name + "/");
     std::string readPath = path;
-    if (S_ISLNK(info.st_mode)) {
+    if (info.kind == kEntryLink) {
         if (!ResolveLink(scan, path, &readPath)) return false;
-        if (stat(readPath.c_str(), &info) != 0) return Fail(scan, path, ErrnoText());
-        if (S_ISDIR(info.st_mode)) return Fail(scan, path, "a link to a folder; only links to files are followed");
+        if (!ReadEntryInfo(path, true, &info)) return Fail(scan, path, ErrnoText());
+        if (info.kind == kEntryFolder) return Fail(scan, path, "a link to a folder; only links to files are followed");
     }
-    if (!S_ISREG(info.st_mode)) return Fail(scan, path, "not a regular file; a cabinet holds only files");
-    return AddFile(scan, readPath, name, leafName, info);
+    if (info.kind != kEntryFile) return Fail(scan, path, "not a regular file; a cabinet holds only files");
+    return AddFile(scan, readPath, name, info);
 }
 
 static bool ScanEntries(FolderScan* scan, const std::string& folder, const std::string& prefix) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return Fail(scan, folder, ErrnoText());
     std::vector<std::string> names;
-    while (struct dirent* entry = readdir(dir)) {
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
-    }
-    closedir(dir);
+    if (!ListFolderNames(folder, &names)) return Fail(scan, folder, ErrnoText());
     if (names.empty()) return Fail(scan, folder, "an empty folder; a cabinet holds files, not folders");
     std::sort(names.begin(), names.end());
     for (const std::string& leafName : names) {
@@ -124,22 +112,23 @@ static bool ScanEntries(FolderScan* scan, const std::string& folder, const std::
 }
 
 bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::string* error) {
-    char resolved[PATH_MAX];
-    struct stat info;
-    if (stat(root.c_str(), &info) != 0 || !realpath(root.c_str(), resolved)) {
+    EntryInfo info;
+    std::string resolved;
+    if (!ReadEntryInfo(root, true, &info) || !RealPath(root, &resolved)) {
         *error = root + ": " + ErrnoText();
         return false;
     }
-    if (!S_ISDIR(info.st_mode)) {
+    if (info.kind != kEntryFolder) {
         *error = root + ": not a folder";
         return false;
     }
     FolderScan scan;
-    scan.realRoot = std::string(resolved) + (strcmp(resolved, "/") == 0 ? "" : "/");
+    scan.realRoot = resolved.back() == kPathSeparator ? resolved : resolved + kPathSeparator;
     scan.files = files;
     scan.error = error;
     files->clear();
-    std::string folder = root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
+    bool separatorAtEnd = root.size() > 1 && (root.back() == '/' || root.back() == kPathSeparator);
+    std::string folder = separatorAtEnd ? root.substr(0, root.size() - 1) : root;
     if (!ScanEntries(&scan, folder, "")) return false;
 
     std::string problem = FolderTotalsProblem(files->size());
@@ -161,7 +150,7 @@ static void SetCalendarTime(struct tm* local, int year, int month, int day, int 
 }
 
 bool DosTimeRepresentable(time_t modified, struct tm* local) {
-    localtime_r(&modified, local);
+    LocalCalendarTime(modified, local);
     if (local->tm_year + 1900 < 1980) {
         SetCalendarTime(local, 1980, 1, 1, 0, 0, 0);
         return false;
@@ -196,7 +185,7 @@ static bool ReadFolderFile(void* context, size_t index, uint8_t* buffer, size_t 
     if (!reader->file || reader->open != index) {
         if (reader->file) fclose(reader->file);
         reader->open = index;
-        reader->file = fopen(source.path.c_str(), "rb");
+        reader->file = OpenForReading(source.path);
         if (!reader->file) {
             *error = source.path + ": can't be read (" + ErrnoText() + ")";
             return false;

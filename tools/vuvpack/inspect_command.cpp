@@ -2,9 +2,10 @@
 
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include "app/image_end.h"
+#include "console_text.h"
+#include "file_io.h"
 #include "inspect_report.h"
 #include "package_layout.h"
 #include "report.h"
@@ -33,7 +34,7 @@ static bool ScanPackageFile(FILE* file, uint64_t crcStart, uint64_t crcEnd, CrcR
     std::vector<uint8_t> buffer(kCarry + kBlock);
     uint64_t offset = 0;  // file offset of buffer[kCarry]
     size_t carried = 0;
-    if (fseeko(file, 0, SEEK_SET) != 0) return false;
+    if (!SeekTo(file, 0)) return false;
     for (;;) {
         size_t count = fread(buffer.data() + kCarry, 1, kBlock, file);
         if (count == 0) break;
@@ -72,7 +73,7 @@ struct CrcTail {
 };
 
 static bool FoldTail(FILE* file, uint64_t tailStart, CrcRun* run, CrcTail* tail) {
-    if (tail->count > 0 && (fseeko(file, (off_t)tailStart, SEEK_SET) != 0 ||
+    if (tail->count > 0 && (!SeekTo(file, tailStart) ||
                             fread(tail->bytes, 1, tail->count, file) != tail->count))
         return false;
     tail->values[tail->count] = CrcValue(*run);
@@ -97,7 +98,7 @@ static void ReadCertificateTable(FILE* file, const uint8_t* probe, size_t probeC
     CertificateTable table;
     if (!CertificateTableFromBytes(probe, probeCount, headerEnd, inspection->fileSize, &table)) return;
     uint8_t head[kCertificateEntryHead];
-    if (fseeko(file, table.offset, SEEK_SET) != 0 || fread(head, 1, sizeof head, file) != sizeof head) return;
+    if (!SeekTo(file, table.offset) || fread(head, 1, sizeof head, file) != sizeof head) return;
     if (!CertificateEntryValid(head, table.size)) return;
     inspection->signedPackage = true;
     inspection->certificateTable = table;
@@ -113,7 +114,7 @@ static void ReadHeader(FILE* file, Inspection* inspection) {
     } else if (inspection->fileSize <= inspection->imageEnd + (uint64_t)kHeaderSize) {
         inspection->headerState = kNothingAppended;
     } else {
-        bool read = fseeko(file, inspection->imageEnd, SEEK_SET) == 0 &&
+        bool read = SeekTo(file, inspection->imageEnd) &&
                     fread(&inspection->header, 1, kHeaderSize, file) == kHeaderSize;
         inspection->headerState = read && HeaderMagicValid(inspection->header) ? kValidHeader : kNoHeader;
     }
@@ -176,18 +177,16 @@ static void AddCrcProblem(Inspection* inspection) {
 
 bool InspectPackage(const std::string& path, Inspection* inspection, std::string* error) {
     *inspection = Inspection();
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = OpenForReading(path);
     if (!file) {
         *error = ErrnoText();
         return false;
     }
-    struct stat info;
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (!RegularFileSize(file, &inspection->fileSize)) {
         *error = "not a regular file";
         fclose(file);
         return false;
     }
-    inspection->fileSize = (uint64_t)info.st_size;
     ReadHeader(file, inspection);
     bool withCrc = inspection->headerState == kValidHeader && inspection->header.PackageCrc != 0;
     uint64_t crcStart = withCrc ? inspection->imageEnd + (uint64_t)kHeaderSize : 0;
@@ -219,7 +218,7 @@ int RunInspect(const std::vector<std::string>& args) {
     bool json = false;
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
-            fputs(kInspectHelp, stdout);
+            WriteText(stdout, kInspectHelp);
             return 0;
         }
         if (arg == "--json") {
@@ -244,7 +243,7 @@ int RunInspect(const std::vector<std::string>& args) {
         ReportError(path + ": " + error);
         return 1;
     }
-    fputs((json ? InspectionJson(path, inspection) : InspectionText(path, inspection)).c_str(), stdout);
+    WriteText(stdout, json ? InspectionJson(path, inspection) : InspectionText(path, inspection));
     for (const std::string& problem : inspection.problems) ReportError(path + ": " + problem);
     return inspection.problems.empty() ? 0 : 1;
 }

@@ -1,10 +1,13 @@
-// vuvpack: builds self-extracting packages from Linux and inspects them.
+// vuvpack: builds self-extracting packages and inspects them.
+#include "vuvpack_main.h"
+
 #include <stdio.h>
 
 #include <string>
 #include <vector>
 
 #include "build_command.h"
+#include "console_text.h"
 #include "inspect_command.h"
 #include "report.h"
 #include "version_command.h"
@@ -22,16 +25,15 @@ static const char kHelp[] =
     "Run 'vuvpack COMMAND --help' for the options of a command; 'vuvpack --version'\n"
     "shows vuvpack's version and the stubs that build takes without --stub.\n";
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int VuvpackMain(std::vector<std::string> args) {
     if (args.empty()) {
-        fputs(kHelp, stderr);
+        WriteText(stderr, kHelp);
         return 2;
     }
     std::string command = args[0];
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
-        fputs(kHelp, stdout);
+        WriteText(stdout, kHelp);
         return 0;
     }
     if (command == "--version") return RunVersion();

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 
 struct OutputFile {
     std::string path;      // final name
     std::string tempPath;  // what is written
-    int fd;
+    intptr_t handle;       // file descriptor or HANDLE; -1 when closed
 };
 
 // Each returns false with "path: problem" in *error; after a failure the
@@ -19,5 +20,3 @@ bool WriteOutput(OutputFile* output, const void* bytes, size_t count, std::strin
 bool CommitOutput(OutputFile* output, std::string* error);
 void DiscardOutput(OutputFile* output);
 
-// True when both names lead to one existing file.
-bool SameFile(const std::string& first, const std::string& second);

@@ -3,10 +3,13 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include "app/image_end.h"
+<<<<<<< HEAD
 #include "app/little_endian.h"
+=======
+#include "file_io.h"
+>>>>>>> i28
 
 int64_t FindCabinetSignature(const uint8_t* data, size_t count) {
     if (count < sizeof kCabinetSignature) return -1;
@@ -43,7 +46,7 @@ PackageHeader NewPackageHeader() {
 std::string ErrnoText() { return strerror(errno); }
 
 static bool ReadAt(FILE* file, uint64_t offset, void* buffer, size_t count) {
-    return fseeko(file, (off_t)offset, SEEK_SET) == 0 && fread(buffer, 1, count, file) == count;
+    return SeekTo(file, offset) && fread(buffer, 1, count, file) == count;
 }
 
 // Tells a file that is no PE image at all from one whose image end the
@@ -55,16 +58,10 @@ static bool HasPeSignature(const uint8_t* data, size_t count) {
 }
 
 static bool ReadImage(FILE* file, StubImage* image, std::string* problem) {
-    struct stat info;
-    if (fstat(fileno(file), &info) != 0) {
-        *problem = ErrnoText();
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    if (!RegularFileSize(file, &image->fileSize)) {
         *problem = "not a regular file";
         return false;
     }
-    image->fileSize = (uint64_t)info.st_size;
     uint8_t probe[kImageProbeBytes];
     size_t probeCount = fread(probe, 1, sizeof probe, file);
     uint32_t imageEnd = ImageEndFromBytes(probe, probeCount);
@@ -92,7 +89,7 @@ static bool ReadImage(FILE* file, StubImage* image, std::string* problem) {
 }
 
 bool ReadStubImage(const std::string& path, StubImage* image, std::string* problem) {
-    FILE* file = fopen(path.c_str(), "rb");
+    FILE* file = OpenForReading(path);
     if (!file) {
         *problem = ErrnoText();
         return false;

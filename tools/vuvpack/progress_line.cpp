@@ -1,16 +1,10 @@
 #include "progress_line.h"
 
 #include <stdio.h>
-#include <time.h>
-#include <unistd.h>
+
+#include "console_text.h"
 
 static const uint64_t kRedrawMs = 250;
-
-static uint64_t NowMs() {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (uint64_t)now.tv_sec * 1000 + (uint64_t)now.tv_nsec / 1000000;
-}
 
 // Bytes in MiB with one decimal, by integers.
 static std::string MiB(uint64_t bytes) {
@@ -41,15 +35,15 @@ std::string ProgressText(uint64_t bytesDone, uint64_t totalBytes, size_t filesSt
 
 void StartProgress(ProgressLine* progress, bool quiet, uint64_t totalBytes, size_t totalFiles) {
     *progress = ProgressLine();
-    progress->shown = !quiet && isatty(STDERR_FILENO);
+    progress->shown = !quiet && IsTerminal(stderr);
     progress->totalBytes = totalBytes;
     progress->totalFiles = totalFiles;
-    progress->startMs = NowMs();
+    progress->startMs = MonotonicMs();
 }
 
 void ShowProgress(ProgressLine* progress, uint64_t bytesDone, size_t filesStarted) {
     if (!progress->shown) return;
-    uint64_t now = NowMs();
+    uint64_t now = MonotonicMs();
     if (progress->lastMs != 0 && now - progress->lastMs < kRedrawMs) return;
     progress->lastMs = now;
     std::string text = ProgressText(bytesDone, progress->totalBytes, filesStarted, progress->totalFiles,
@@ -57,12 +51,12 @@ void ShowProgress(ProgressLine* progress, uint64_t bytesDone, size_t filesStarte
     size_t length = text.size();
     if (length < progress->lastLength) text.append(progress->lastLength - length, ' ');
     progress->lastLength = length;
-    fprintf(stderr, "\r%s", text.c_str());
+    WriteText(stderr, "\r" + text);
     fflush(stderr);
 }
 
 void EndProgress(ProgressLine* progress) {
     if (!progress->shown || progress->lastMs == 0) return;
-    fprintf(stderr, "\r%s\r", std::string(progress->lastLength, ' ').c_str());
+    WriteText(stderr, "\r" + std::string(progress->lastLength, ' ') + "\r");
     fflush(stderr);
 }

@@ -1,7 +1,7 @@
 #include "report.h"
 
-#include <stdio.h>
+#include "console_text.h"
 
-void ReportError(const std::string& text) { fprintf(stderr, "vuvpack: %s\n", text.c_str()); }
+void ReportError(const std::string& text) { WriteText(stderr, "vuvpack: " + text + "\n"); }
 
-void ReportWarning(const std::string& text) { fprintf(stderr, "vuvpack: warning: %s\n", text.c_str()); }
+void ReportWarning(const std::string& text) { WriteText(stderr, "vuvpack: warning: " + text + "\n"); }

@@ -12,20 +12,15 @@ const StubArch* FindStubArch(const std::string& name) {
     return nullptr;
 }
 
-std::string OwnProgramPath() {
-    std::error_code error;
-    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : program.string();
-}
-
 std::vector<std::string> StubCandidates(const StubArch& arch, const std::string& program) {
     std::vector<std::string> candidates;
     // Anything else would be relative to the current folder, where any
     // file could lie.
-    if (program.empty() || program[0] != '/') return candidates;
-    std::filesystem::path folder = std::filesystem::path(program).parent_path();
+    std::filesystem::path path = std::filesystem::u8path(program);
+    if (program.empty() || !path.is_absolute()) return candidates;
+    std::filesystem::path folder = path.parent_path();
     for (const std::filesystem::path& place : {folder / ".." / "share" / "vuvuzu", folder, folder / ".."}) {
-        candidates.push_back((place / arch.file).lexically_normal().string());
+        candidates.push_back((place / arch.file).lexically_normal().u8string());
     }
     return candidates;
 }
@@ -41,7 +36,7 @@ bool FindStub(const StubArch& arch, std::string* path, std::string* problem, con
     std::string looked;
     for (size_t i = 0; i < candidates.size(); i++) {
         std::error_code error;
-        if (std::filesystem::is_regular_file(candidates[i], error)) {
+        if (std::filesystem::is_regular_file(std::filesystem::u8path(candidates[i]), error)) {
             *path = candidates[i];
             return true;
         }

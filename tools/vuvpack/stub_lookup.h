@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "program_path.h"
+
 struct StubArch {
     const char* name;  // the value of --arch
     const char* file;  // the stub's file name
@@ -14,9 +16,6 @@ extern const StubArch kStubArches[2];  // x86 first: the default
 
 // The entry for an --arch value, or null.
 const StubArch* FindStubArch(const std::string& name);
-
-// The vuvpack program's own path (/proc/self/exe); empty when it can't be read.
-std::string OwnProgramPath();
 
 // The places looked at, in order: <prefix>/share/vuvuzu beside the bin
 // folder of an install, then beside vuvpack, then the folder above it (a
@@ -27,4 +26,4 @@ std::vector<std::string> StubCandidates(const StubArch& arch, const std::string&
 // The first candidate that exists; false with a one-line problem naming
 // every place looked at, or saying that there was none to look at.
 bool FindStub(const StubArch& arch, std::string* path, std::string* problem,
-              const std::string& program = OwnProgramPath());
+              const std::string& program = ProgramPath());

@@ -4,19 +4,20 @@
 
 #include <string>
 
+#include "console_text.h"
 #include "stub_lookup.h"
 #include "stub_version.h"
 
 int RunVersion() {
-    printf("vuvpack %s\n", VUV_VERSION);
+    WriteText(stdout, std::string("vuvpack ") + VUV_VERSION + "\n");
     for (const StubArch& arch : kStubArches) {
         std::string path, version, problem;
         if (!FindStub(arch, &path, &problem)) {
-            printf("%s\n", problem.c_str());
+            WriteText(stdout, problem + "\n");
         } else if (!ReadStubVersion(path, &version, &problem)) {
-            printf("%s stub: %s: %s\n", arch.name, path.c_str(), problem.c_str());
+            WriteText(stdout, std::string(arch.name) + " stub: " + path + ": " + problem + "\n");
         } else {
-            printf("%s stub: %s, version %s\n", arch.name, path.c_str(), version.c_str());
+            WriteText(stdout, std::string(arch.name) + " stub: " + path + ", version " + version + "\n");
         }
     }
     return 0;

@@ -52,7 +52,43 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
-RunResult RunVuvpack(const std::vector<std::string>& args) { return RunProgram(VUVPACK_PATH, args); }
+bool TestingWindowsBuild() { return getenv("VUVPACK_EXE") != nullptr; }
+
+// Wine shows the Linux root as drive Z:, and vuvpack.exe joins names with
+// backslashes.
+static std::string LinuxPaths(std::string text) {
+    for (size_t at = text.find("Z:\\"); at != std::string::npos; at = text.find("Z:\\", at)) text.replace(at, 3, "/");
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+RunResult RunUnderWine(const std::string& exe, const std::vector<std::string>& args) {
+    const char* wine = getenv("VUVPACK_WINE_RUN");
+    std::vector<std::string> wineArgs = {exe};
+    wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+    RunResult result = RunProgram(wine ? wine : VUV_WINE_RUN_PATH, wineArgs);
+    result.err = LinuxPaths(result.err);
+    return result;
+}
+
+RunResult RunWindowsVuvpack(const std::vector<std::string>& args) {
+    const char* exe = getenv("VUVPACK_EXE");
+    return RunUnderWine(exe ? exe : VUVPACK_EXE_PATH, args);
+}
+
+RunResult RunVuvpack(const std::vector<std::string>& args) {
+    return TestingWindowsBuild() ? RunWindowsVuvpack(args) : RunProgram(VUVPACK_PATH, args);
+}
+
+std::string VuvpackProgramFile() { return TestingWindowsBuild() ? getenv("VUVPACK_EXE") : VUVPACK_PATH; }
+
+RunResult RunVuvpackCopy(const std::string& copy, const std::vector<std::string>& args) {
+    if (!TestingWindowsBuild()) return RunProgram(copy, args);
+    // --version names the stubs' paths on stdout.
+    RunResult result = RunUnderWine(copy, args);
+    result.out = LinuxPaths(result.out);
+    return result;
+}
 
 Bytes ReadFile(const std::string& path) {
     std::string text = ReadText(path);
@@ -104,7 +140,8 @@ void ToolTest::SetUp() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
     std::replace(name.begin(), name.end(), '/', '_');
-    dir_ = std::string(TOOL_TEST_ROOT) + "/" + name;
+    // The Linux build's and vuvpack.exe's runs of a test may run at once.
+    dir_ = std::string(TOOL_TEST_ROOT) + (TestingWindowsBuild() ? "/exe/" : "/") + name;
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
 }

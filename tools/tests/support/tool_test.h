@@ -20,7 +20,21 @@ struct RunResult {
 // in workingFolder when one is given.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workingFolder = "");
+// vuvpack itself or, when VUVPACK_EXE names it, vuvpack.exe under Wine
+// (VUVPACK_WINE_RUN), its messages' paths turned back into Linux ones.
 RunResult RunVuvpack(const std::vector<std::string>& args);
+// True when RunVuvpack runs vuvpack.exe.
+bool TestingWindowsBuild();
+// Skips a test that only the Linux build can run, saying why.
+#define LINUX_BUILD_ONLY(why) \
+    if (TestingWindowsBuild()) GTEST_SKIP() << "Linux build only: " << why
+// Runs vuvpack.exe under Wine: the build's own, or VUVPACK_EXE.
+RunResult RunWindowsVuvpack(const std::vector<std::string>& args);
+// Runs a Windows program under Wine, its messages' paths as Linux ones.
+RunResult RunUnderWine(const std::string& exe, const std::vector<std::string>& args);
+// The program file RunVuvpack runs, and a copy of it run from elsewhere.
+std::string VuvpackProgramFile();
+RunResult RunVuvpackCopy(const std::string& copy, const std::vector<std::string>& args);
 
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);

@@ -24,8 +24,9 @@ static std::string LeafName(const std::string& path) {
 bool OpenOutput(const std::string& path, OutputFile* output, std::string* error) {
     output->path = path;
     output->tempPath = Folder(path) + "/." + LeafName(path) + ".vuvpack-XXXXXX";
-    output->fd = mkstemp(&output->tempPath[0]);
-    if (output->fd < 0) {
+    int fd = mkstemp(&output->tempPath[0]);
+    output->handle = fd;
+    if (fd < 0) {
         *error = path + ": can't be written (" + ErrnoText() + ")";
         output->tempPath.clear();
         return false;
@@ -33,14 +34,14 @@ bool OpenOutput(const std::string& path, OutputFile* output, std::string* error)
     // mkstemp makes the file private; a package is an ordinary file.
     mode_t mask = umask(0);
     umask(mask);
-    fchmod(output->fd, 0666 & ~mask);
+    fchmod(fd, 0666 & ~mask);
     return true;
 }
 
 bool WriteOutput(OutputFile* output, const void* bytes, size_t count, std::string* error) {
     const uint8_t* next = static_cast<const uint8_t*>(bytes);
     while (count > 0) {
-        ssize_t written = write(output->fd, next, count);
+        ssize_t written = write((int)output->handle, next, count);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
             *error = output->path + ": can't be written (" + ErrnoText() + ")";
@@ -53,8 +54,8 @@ bool WriteOutput(OutputFile* output, const void* bytes, size_t count, std::strin
 }
 
 bool CommitOutput(OutputFile* output, std::string* error) {
-    int fd = output->fd;
-    output->fd = -1;
+    int fd = (int)output->handle;
+    output->handle = -1;
     int problem = fsync(fd) == 0 ? 0 : errno;
     if (close(fd) != 0 && problem == 0) problem = errno;
     if (problem == 0 && rename(output->tempPath.c_str(), output->path.c_str()) != 0) problem = errno;
@@ -67,14 +68,8 @@ bool CommitOutput(OutputFile* output, std::string* error) {
 }
 
 void DiscardOutput(OutputFile* output) {
-    if (output->fd >= 0) close(output->fd);
-    output->fd = -1;
+    if (output->handle >= 0) close((int)output->handle);
+    output->handle = -1;
     if (!output->tempPath.empty()) unlink(output->tempPath.c_str());
     output->tempPath.clear();
-}
-
-bool SameFile(const std::string& first, const std::string& second) {
-    struct stat a, b;
-    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
 }

@@ -1,0 +1,21 @@
+// What vuvpack asks of a path: its kind, size, time and cabinet attribute
+// bits, as each system reports them.
+#pragma once
+
+#include <stdint.h>
+#include <time.h>
+
+#include <string>
+
+enum EntryKind { kEntryFile, kEntryFolder, kEntryLink, kEntryOther };
+
+struct EntryInfo {
+    EntryKind kind;
+    uint64_t size;
+    time_t modified;      // seconds since 1970 (UTC)
+    uint32_t attributes;  // the cabinet's read-only, hidden, system and archive bits
+};
+
+// The path itself (a link is reported as kEntryLink) or, with followLinks,
+// what it leads to. False with errno set when the path can't be read.
+bool ReadEntryInfo(const std::string& path, bool followLinks, EntryInfo* info);
