@@ -5,11 +5,8 @@
 #include <string.h>
 
 #include "app/image_end.h"
-<<<<<<< HEAD
 #include "app/little_endian.h"
-=======
 #include "file_io.h"
->>>>>>> i28
 
 int64_t FindCabinetSignature(const uint8_t* data, size_t count) {
     if (count < sizeof kCabinetSignature) return -1;
