@@ -76,7 +76,7 @@ static const char kBuildHelp[] =
     "Exit status: 0 built, 1 failed (nothing written), 2 usage error.\n";
 
 struct BuildOptions {
-    std::string stub, arch, cab, dir, output, compress;
+    std::string stub, arch, cab, dir, output, compress, level;
     std::string texts[kHeaderTextFieldCount];
     bool textGiven[kHeaderTextFieldCount] = {};
     bool overwriteAll = false, noOpenFolder = false, deleteAfterRun = false, noDialog = false, crc = false,
@@ -107,6 +107,7 @@ static std::string* PathOption(BuildOptions* options, const std::string& arg) {
     if (arg == "--dir") return &options->dir;
     if (arg == "-o") return &options->output;
     if (arg == "--compress") return &options->compress;
+    if (arg == "--level") return &options->level;
     return nullptr;
 }
 
@@ -163,6 +164,14 @@ static int ParseBuildOptions(const std::vector<std::string>& args, BuildOptions*
         if (!ParseCompression(options->compress, &options->cabinet)) {
             return UsageError("--compress takes none, mszip, lzx or lzx:15 to lzx:21");
         }
+    }
+    if (!options->level.empty()) {
+        if (options->dir.empty()) return UsageError("--level goes with --dir; --cab is appended as it is");
+        static const char* const kLevels[] = {"fast", "default", "best"};
+        int level = 0;
+        while (level < 3 && options->level != kLevels[level]) level++;
+        if (level == 3) return UsageError("--level takes fast, default or best");
+        options->cabinet.lzx.level = (LzxLevel)level;
     }
     return 0;
 }

@@ -24,6 +24,14 @@ static int FormattedSlot(uint32_t formatted, uint32_t* base) {
     return slot;
 }
 
+int LzxDistanceSlot(uint32_t distance, int* footerBits, uint32_t* footer) {
+    uint32_t base;
+    int slot = FormattedSlot(distance + 2, &base);
+    *footer = distance + 2 - base;
+    *footerBits = SlotExtraBits(slot);
+    return slot;
+}
+
 LzxItem LzxMatchItem(uint32_t length, uint32_t distance, LzxRepeats* repeats) {
     uint32_t* r = repeats->distance;
     LzxItem item = {0, 0, 0, 0};
@@ -39,10 +47,9 @@ LzxItem LzxMatchItem(uint32_t length, uint32_t distance, LzxRepeats* repeats) {
         r[2] = r[0];
         r[0] = distance;
     } else {
-        uint32_t base;
-        slot = FormattedSlot(distance + 2, &base);
-        item.footer = distance + 2 - base;
-        item.footerBits = (uint8_t)SlotExtraBits(slot);
+        int footerBits;
+        slot = LzxDistanceSlot(distance, &footerBits, &item.footer);
+        item.footerBits = (uint8_t)footerBits;
         r[2] = r[1];
         r[1] = r[0];
         r[0] = distance;

@@ -22,11 +22,14 @@ void InsertPositions(LzxMatchFinder* finder, const LzxHistory& history, uint32_t
     }
 }
 
-LzxMatch FindLongestMatch(LzxMatchFinder* finder, const LzxHistory& history, uint32_t position, uint32_t maxLength,
-                          uint32_t maxDistance, int chainDepth, uint32_t niceLength) {
+// Walks the chain at position, newest first, and hands each match longer
+// than all before it to found; stops at niceLength, maxLength or the chain's
+// end.
+template <typename Found>
+static void WalkChain(LzxMatchFinder* finder, const LzxHistory& history, uint32_t position, uint32_t maxLength,
+                      uint32_t maxDistance, int chainDepth, uint32_t niceLength, Found found) {
     InsertPositions(finder, history, position);
-    LzxMatch best = {0, 0};
-    if (maxLength < 3 || finder->inserted != position) return best;
+    if (maxLength < 3 || finder->inserted != position) return;
     const uint8_t* here = history.At(position);
     uint32_t candidate = finder->head[HashAt(*finder, here)];
     InsertPositions(finder, history, position + 1);
@@ -41,8 +44,7 @@ LzxMatch FindLongestMatch(LzxMatchFinder* finder, const LzxHistory& history, uin
             while (length < maxLength && here[length] == there[length]) length++;
             if (length > bestLength) {
                 bestLength = length;
-                best.length = length;
-                best.distance = distance;
+                found(LzxMatch{length, distance});
                 if (length >= niceLength || length == maxLength) break;
             }
         }
@@ -50,5 +52,18 @@ LzxMatch FindLongestMatch(LzxMatchFinder* finder, const LzxHistory& history, uin
         if (next == 0 || next - 1 >= earlier) break;
         candidate = next;
     }
+}
+
+LzxMatch FindLongestMatch(LzxMatchFinder* finder, const LzxHistory& history, uint32_t position, uint32_t maxLength,
+                          uint32_t maxDistance, int chainDepth, uint32_t niceLength) {
+    LzxMatch best = {0, 0};
+    WalkChain(finder, history, position, maxLength, maxDistance, chainDepth, niceLength,
+              [&best](LzxMatch match) { best = match; });
     return best;
+}
+
+void FindMatches(LzxMatchFinder* finder, const LzxHistory& history, uint32_t position, uint32_t maxLength,
+                 uint32_t maxDistance, int chainDepth, uint32_t niceLength, std::vector<LzxMatch>* matches) {
+    WalkChain(finder, history, position, maxLength, maxDistance, chainDepth, niceLength,
+              [matches](LzxMatch match) { matches->push_back(match); });
 }

@@ -40,6 +40,11 @@ void InsertPositions(LzxMatchFinder* finder, const LzxHistory& history, uint32_t
 LzxMatch FindLongestMatch(LzxMatchFinder* finder, const LzxHistory& history, uint32_t position, uint32_t maxLength,
                           uint32_t maxDistance, int chainDepth, uint32_t niceLength);
 
+// Every match at position that is longer than all nearer ones, shortest
+// first, with the same limits; what a cost-driven parser chooses from.
+void FindMatches(LzxMatchFinder* finder, const LzxHistory& history, uint32_t position, uint32_t maxLength,
+                 uint32_t maxDistance, int chainDepth, uint32_t niceLength, std::vector<LzxMatch>* matches);
+
 // How many bytes at position equal those distance before it, at most maxLength.
 inline uint32_t MatchLength(const LzxHistory& history, uint32_t position, uint32_t distance, uint32_t maxLength) {
     const uint8_t* here = history.At(position);
