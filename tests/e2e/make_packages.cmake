@@ -10,8 +10,8 @@
 #   (program code, many E8 bytes) and 200 KB of text, compressed with LZX
 #   and a 2 MB and a 32 KB window; the folder lzx_payload stays, to compare.
 # cancel.exe: first.txt, setup.exe and 256 MiB of zeros (a few hundred KiB
-#   packed), long enough to be cancelled while it is written; its header
-#   is not used (the tests run it in archive mode).
+#   packed as MSZIP), long enough to be cancelled while it is written; its
+#   header is not used (the tests run it in archive mode).
 function(pack)
   execute_process(COMMAND ${VUVPACK} build --stub ${STUB} ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -41,5 +41,5 @@ execute_process(COMMAND truncate -s 256M ${OUT}/cancel_payload/zeros.bin RESULT_
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "truncate: ${result}")
 endif()
-pack(--dir ${OUT}/cancel_payload -o ${OUT}/cancel.exe)
+pack(--dir ${OUT}/cancel_payload -o ${OUT}/cancel.exe --compress mszip)
 file(REMOVE_RECURSE ${OUT}/cancel_payload)
