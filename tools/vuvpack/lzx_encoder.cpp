@@ -13,8 +13,8 @@ static const uint32_t kFramesPerBlock = 8;
 // Passes of the best level's parser over a block: the first with the codes
 // of the block before, each next with the codes of the pass before.
 static const int kOptimalPasses = 3;
-static const LzxLazyTuning kFastTuning = {6, 24, 0};
-static const LzxLazyTuning kDefaultTuning = {48, 128, 48};
+static const LzxLazyTuning kFastTuning = {4, 24, 0};
+static const LzxLazyTuning kDefaultTuning = {12, 48, 24};
 
 // A block's codes: main, length, and the aligned tree when it pays.
 struct BlockCodes {
