@@ -35,7 +35,7 @@ void StartLzx(LzxEncoder* encoder, const LzxSettings& settings, uint64_t folderB
     encoder->history.data.assign((size_t)2 * window + (kFramesPerBlock + 1) * kLzxFrameSize, 0);
     encoder->history.start = 0;
     encoder->history.end = 0;
-    StartMatchFinder(&encoder->parse.finder, settings.windowBits);
+    StartMatchFinder(&encoder->parse.finder, settings.windowBits, settings.level == kLzxLevelBest);
     encoder->parse.repeats = LzxRepeats{{1, 1, 1}};
     encoder->parse.maxDistance = LzxMaxDistance(settings.windowBits);
     encoder->blockRepeats = encoder->parse.repeats;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-static const int kChainDepth = 96;
-static const uint32_t kNiceLength = 160;  // the finder stops here and skips the match's inside
+static const int kTreeDepth = 48;          // nodes visited per position
+static const uint32_t kNiceLength = 160;  // the finder stops here; the match's inside is not searched
 static const uint32_t kLongPath = 64;     // from this length only the whole match is a path
 static const uint32_t kUnusedMainCost = 14;
 static const uint32_t kUnusedLengthCost = 11;
@@ -20,7 +20,7 @@ void GatherCandidates(LzxMatchFinder* finder, const LzxHistory& history, uint32_
         candidates->first.push_back((uint32_t)candidates->matches.size());
         if (position < skipTo) continue;
         uint32_t maxLength = std::min(end - position, kLzxMaxMatch);
-        FindMatches(finder, history, position, maxLength, maxDistance, kChainDepth, kNiceLength,
+        FindMatches(finder, history, position, maxLength, maxDistance, kTreeDepth, kNiceLength,
                     &candidates->matches);
         uint32_t found = (uint32_t)candidates->matches.size() - candidates->first.back();
         if (found != 0 && candidates->matches.back().length >= kNiceLength) {
