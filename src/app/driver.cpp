@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "package.h"
 #include "paths.h"
+#include "private_folder.h"
 #include "../../res/resource.h"
 #include "state.h"
 #include "string_list.h"
@@ -45,9 +46,9 @@ static HANDLE RunHeaderStep(WCHAR* archivePath) {
         G.PrivateTempFolder = ApplyPackageHeader(headerCopy, archivePath);
         if (G.RunSettings.PackageCrc) {
             // A signed package's certificate table is the signer's to judge.
-            LONG endValue = (LONG)(CheckedRangeEnd(file, headerEnd, FileSize(file)) + kHeaderSize);
+            LONGLONG endValue = CheckedRangeEnd(file, headerEnd, FileSize(file)) + kHeaderSize;
             DWORD crc = CheckPackageCrc(file, GetModuleHandleW(nullptr), G.RunSettings.PackageCrc, endValue,
-                                        (LONG)(headerEnd - kHeaderSize), archivePath);
+                                        headerEnd - kHeaderSize, archivePath);
             // Unattended, a damaged package is not extracted at all.
             if (crc == 0 && (G.RunSettings.command[0] || G.QuietRun)) goto endQuietly;
             FileSeek(file, 0, 0, FILE_BEGIN);
@@ -112,7 +113,9 @@ static BOOL ResolveDestination(WCHAR* destination) {
 
 // The destination loop: dialog, resolution, question and creation.
 // Returns TRUE when the destination exists and ends with a backslash.
-static BOOL ChooseDestination(void) {
+// privateFolder: the private folder as this run set it up; confirmed, it
+// is made afresh, under the next free name if need be.
+static BOOL ChooseDestination(const WCHAR* privateFolder) {
     WCHAR* destination = G.RunSettings.destination;
     BOOL restarted = FALSE;
     for (;;) {
@@ -131,13 +134,16 @@ static BOOL ChooseDestination(void) {
     AddTrailingBackslash(destination, kDestinationChars);
     int length = lstrlenW(destination);
     BOOL fits = length == 0 || destination[length - 1] == L'\\';
+    // Only the folder this run set up is its own, never one the user chose.
+    if (lstrcmpiW(privateFolder, destination)) G.PrivateTempFolder = FALSE;
 
-    if (GetFileAttributesW(destination) == INVALID_FILE_ATTRIBUTES) {
-        if (!G.RunSettings.OverwriteAll &&
+    BOOL missing = GetFileAttributesW(destination) == INVALID_FILE_ATTRIBUTES;
+    if (missing || G.PrivateTempFolder) {
+        if (missing && !G.RunSettings.OverwriteAll &&
             ShowFormattedBox(nullptr, IDS_CREATE_FOLDER_QUESTION, destination, kCaption, MB_ICONQUESTION | MB_OKCANCEL) !=
                 IDOK)
             return FALSE;
-        if (!fits || !CreateFolderPath(destination)) {
+        if (!fits || !(G.PrivateTempFolder ? CreatePrivateFolder(destination) : CreateFolderPath(destination))) {
             ShowErrorBox(IDS_CANNOT_CREATE_FOLDER);
             return FALSE;
         }
@@ -247,8 +253,7 @@ void RunExtraction(WCHAR* archivePath) {
     lstrcpynW(privateFolder, settings.destination, kDestinationChars);
     SlashesToBackslashes(privateFolder);
     AddTrailingBackslash(privateFolder, kDestinationChars);
-    if (ChooseDestination()) {
-        if (lstrcmpiW(privateFolder, settings.destination)) G.PrivateTempFolder = FALSE;
+    if (ChooseDestination(privateFolder)) {
         // From here the list holds the extracted files only: no completion
         // candidate may be taken for one and deleted.
         StringListClear(&G.PathList);

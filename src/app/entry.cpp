@@ -10,7 +10,7 @@
 // search. Older systems lack the call; they go on silently.
 static void HardenLibrarySearch(void) {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (!kernel) return;
     SetDefaultDllDirectoriesFn setDirectories =
         (SetDefaultDllDirectoriesFn)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");

@@ -6,6 +6,7 @@
 
 #include "file_access.h"
 #include "image_end.h"
+#include "launch/wow64.h"
 #include "paths.h"
 #include "state.h"
 
@@ -99,11 +100,26 @@ static BOOL SameText(const WCHAR* keyword, int keywordLength, const WCHAR* name)
 static BOOL LookUpKeywordFolder(const WCHAR* keyword, int keywordLength, WCHAR* folder) {
     if (SameText(keyword, keywordLength, L"Desktop")) return GetShellFolder(CSIDL_DESKTOPDIRECTORY, folder);
     if (SameText(keyword, keywordLength, L"MyDocuments")) return GetShellFolder(CSIDL_PERSONAL, folder);
-    if (SameText(keyword, keywordLength, L"ProgramFiles")) return GetShellFolder(CSIDL_PROGRAM_FILES, folder);
+    // Where the 32-bit module's files land under WOW64, for a package made
+    // for it (the 64-bit module only).
+    BOOL wow64 = RunsAsUnderWow64();
+    if (SameText(keyword, keywordLength, L"ProgramFiles"))
+        return GetShellFolder(wow64 ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES, folder);
 
     UINT length = 0;
-    if (SameText(keyword, keywordLength, L"SystemDir"))
-        length = GetSystemDirectoryW(folder, kFolderLookupChars);
+    if (SameText(keyword, keywordLength, L"SystemDir")) {
+#ifndef _WIN64
+        // A '6' package installs from the native system folder with
+        // redirection off; it is extracted there through WOW64's alias of
+        // that folder (the trailing backslash goes below).
+        if (G.RunSettings.variant == kVariantX64) {
+            length = GetWindowsDirectoryW(folder, kFolderLookupChars - kNativeAliasChars);
+            lstrcatW(folder, kNativeAlias);
+        } else
+#endif
+        length = wow64 ? GetSystemWow64DirectoryW(folder, kFolderLookupChars)
+                       : GetSystemDirectoryW(folder, kFolderLookupChars);
+    }
     else if (SameText(keyword, keywordLength, L"WinDir"))
         length = GetWindowsDirectoryW(folder, kFolderLookupChars);
     else if (SameText(keyword, keywordLength, L"temp"))
@@ -194,7 +210,9 @@ LONG LocateCabinet(const WCHAR* archivePath, HANDLE file) {
         int filled = kept + read;
         int found = FindSignature(buffer, filled);
         if (found >= 0) {
-            G.CabinetOffset = (LONG)(bufferStart + found);
+            // A cabinet's offsets are 32-bit signed: one that starts beyond
+            // them is none.
+            if (bufferStart + found <= 0x7FFFFFFF) G.CabinetOffset = (LONG)(bufferStart + found);
             break;
         }
         kept = filled < kCarryBytes ? filled : kCarryBytes;

@@ -5,6 +5,6 @@
 
 #include <windows.h>
 
-// fileName with its leading backslash ("\\cabinet.dll"); null when the
+// fileName with its leading backslash (L"\\cabinet.dll"); null when the
 // system folder's path is too long or the library does not load.
-HMODULE LoadSystemLibrary(const char* fileName);
+HMODULE LoadSystemLibrary(const WCHAR* fileName);

@@ -46,7 +46,7 @@ static void PostPosition(HWND bar, DWORD position, LONG range, int barWidth, int
     *shownPixel = pixel;
 }
 
-DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG endValue, LONG headerOffset,
+DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONGLONG endValue, LONGLONG headerOffset,
                       const WCHAR* archivePath) {
     BYTE* block = (BYTE*)malloc(kCrcBlockBytes);
     Crc32Init();
@@ -62,7 +62,9 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
         ShowWindow(dialog, SW_SHOW);
         UpdateWindow(dialog);
         bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
-        range = (endValue - headerOffset) / kCrcProgressUnit;
+        // Below 4 GiB: a cabinet holds at most 2 GiB. No 64-bit division in
+        // a 32-bit program: it would bring in a run-time library routine.
+        range = (LONG)((DWORD)(endValue - headerOffset) / kCrcProgressUnit);
         SendMessageW(bar, PBM_SETRANGE32, 0, range);
         RECT client;
         if (GetClientRect(bar, &client)) barWidth = client.right;
@@ -75,7 +77,7 @@ DWORD CheckPackageCrc(HANDLE archive, HINSTANCE instance, DWORD expected, LONG e
     DWORD total = 0;
     int shownPixel = 0;
     Throttle pump = {};
-    LONGLONG remaining = (LONGLONG)endValue - kHeaderSize - FileTell(archive);
+    LONGLONG remaining = endValue - kHeaderSize - FileTell(archive);
     while (block && remaining > 0) {
         int count = FileRead(archive, block, remaining < kCrcBlockBytes ? (DWORD)remaining : (DWORD)kCrcBlockBytes);
         if (count <= 0) break;

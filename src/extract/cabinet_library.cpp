@@ -6,7 +6,7 @@
 
 HFDI CabCreate(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read, PFNWRITE write, PFNCLOSE close,
                PFNSEEK seek, int cpuType, PERF erf) {
-    if (!G.CabinetModule) G.CabinetModule = LoadSystemLibrary("\\cabinet.dll");
+    if (!G.CabinetModule) G.CabinetModule = LoadSystemLibrary(L"\\cabinet.dll");
     if (!G.CabinetModule) {
         // The extraction ends on a reported error.
         G.AbortCode = -1;

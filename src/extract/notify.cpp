@@ -109,6 +109,9 @@ static INT_PTR CopyFileEntry(const FDINOTIFICATION* entry) {
             return -1;
         }
         if (decision == Skip) return G.CurrentEntryState = 0;
+        // In the run's own private folder (a package that deletes its files
+        // after its command) no file is the user's.
+        if (G.PrivateTempFolder) StringListAdd(&G.PathList, G.CurrentOutputPath);
         G.OutputFile = G.ReplacementPath;
         G.CurrentEntryState = CreateReplacement(G.CurrentOutputPath, G.ReplacementPath);
         if (G.CurrentEntryState == -1) {
@@ -157,6 +160,7 @@ static INT_PTR CloseFileEntry(const FDINOTIFICATION* entry) {
     // written. After a cancel an old file stays, even behind a whole entry.
     BOOL complete = _telli64(descriptor) == (__int64)G.ExpectedFileSize && !(replacing && G.AbortCode);
     if (complete) ApplyStoredDetails(descriptor, entry);
+    if (complete && replacing) complete = SealReplacement(descriptor);
     DecoderClose(descriptor);
     G.OutputUnfinished = FALSE;
     if (!complete) {

@@ -9,6 +9,14 @@ enum {
     kTemporaryNames = 0x10000,
 };
 
+// A delete disposition rather than FILE_FLAG_DELETE_ON_CLOSE, which can't
+// be taken back: the file would go at its close, after the rename with
+// the user's name.
+static BOOL SetDeleteOnClose(HANDLE file, BOOLEAN deleteFile) {
+    FILE_DISPOSITION_INFO disposition = {deleteFile};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
 int CreateReplacement(const WCHAR* target, WCHAR* temporary) {
     int folderLength = (int)(wcsrchr(target, L'\\') - target) + 1;
     // Never a shorter name, and never the old file itself: too long is a failure.
@@ -19,13 +27,16 @@ int CreateReplacement(const WCHAR* target, WCHAR* temporary) {
     lstrcpynW(temporary, target, folderLength + 1);
     for (int number = 0; number < kTemporaryNames; number++) {
         wsprintfW(temporary + folderLength, L"~vuv%04X", number);
-        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+        HANDLE file = CreateFileW(temporary, GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             // A name left by an earlier run is passed over.
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
             return -1;
         }
+        // Deleted when its handle closes, also when the process is killed,
+        // until SealReplacement takes that back.
+        SetDeleteOnClose(file, TRUE);
         int descriptor = _open_osfhandle((intptr_t)file, _O_WRONLY | _O_BINARY);
         if (descriptor == -1) {
             CloseHandle(file);
@@ -34,6 +45,11 @@ int CreateReplacement(const WCHAR* target, WCHAR* temporary) {
         return descriptor;
     }
     return -1;
+}
+
+BOOL SealReplacement(int descriptor) {
+    HANDLE file = (HANDLE)_get_osfhandle(descriptor);
+    return FlushFileBuffers(file) && SetDeleteOnClose(file, FALSE);
 }
 
 // MoveFileExW rather than ReplaceFileW: the file must end with the entry's

@@ -95,10 +95,7 @@ static BOOL EndsWithInf(const WCHAR* command) {
 // where it does not.
 static UINT RundllFolder(WCHAR* folder, UINT chars) {
 #ifdef _WIN64
-    if (G.RunSettings.variant != kVariantX64) {
-        UINT length = GetSystemWow64DirectoryW(folder, chars);
-        if (length) return length;
-    }
+    if (RunsAsUnderWow64()) return GetSystemWow64DirectoryW(folder, chars);
 #endif
     return GetSystemDirectoryW(folder, chars);
 }
@@ -261,6 +258,16 @@ DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFla
     WCHAR* parameters = nullptr;
     BOOL infScript = EndsWithInf(commandPart);
     if (!infScript) parameters = SplitParameters(commandPart);
+#ifndef _WIN64
+    // A '6' package's script is installed with redirection off: a path
+    // through WOW64's alias names the native system folder itself
+    // ("\Sysnative\" becomes "\System32\", one character shorter).
+    WCHAR* alias = infScript && G.RunSettings.variant == kVariantX64 ? wcsstr(path, kNativeAlias) : nullptr;
+    if (alias) {
+        memcpy(alias, L"\\System32", 9 * sizeof(WCHAR));
+        memmove(alias + 9, alias + 10, (lstrlenW(alias + 10) + 1) * sizeof(WCHAR));
+    }
+#endif
 
     // The folder of the file itself: parameters may hold backslashes too.
     // A folder cut to the buffer would be another folder: refused.

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include "../app/state.h"
+
+const WCHAR kNativeAlias[] = L"\\Sysnative\\";
+
 typedef BOOLEAN(WINAPI* Wow64EnableWow64FsRedirectionFn)(BOOLEAN);
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
 
@@ -42,3 +46,17 @@ int RunsOn64BitWindows() {
     return Wow64Control(-1);
 #endif
 }
+
+#ifdef _WIN64
+// Looked at once per process; the package's mark on every call.
+int RunsAsUnderWow64() {
+    static int wow64Rundll = -1;  // GUI thread only
+    if (wow64Rundll == -1) {
+        WCHAR path[MAX_PATH];
+        UINT length = GetSystemWow64DirectoryW(path, MAX_PATH);
+        wow64Rundll = length > 0 && length < MAX_PATH - 14 && lstrcatW(path, L"\\rundll32.exe") &&
+                      GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    }
+    return wow64Rundll && G.RunSettings.variant != kVariantX64;
+}
+#endif

@@ -12,7 +12,7 @@ enum { kEnumBufferBytes = 2048 };
 static BOOL BindNetworkFunctions(void) {
     NetworkFunctions* net = &G.Network;
     if (net->closeEnum) return TRUE;
-    if (!net->library) net->library = LoadSystemLibrary("\\mpr.dll");
+    if (!net->library) net->library = LoadSystemLibrary(L"\\mpr.dll");
     if (!net->library) return FALSE;
     net->openEnum = (NetworkFunctions::OpenEnumFn)(void*)GetProcAddress(net->library, "WNetOpenEnumW");
     net->enumResource = (NetworkFunctions::EnumResourceFn)(void*)GetProcAddress(net->library, "WNetEnumResourceW");

@@ -19,7 +19,7 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
     case WM_INITDIALOG:
         // Range and position in KiB: a 32-bit bar holds any archive size.
         G.ProgressBar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
-        SendMessageW(G.ProgressBar, PBM_SETRANGE32, 0, (LONG)lParam / 1024);
+        SendMessageW(G.ProgressBar, PBM_SETRANGE32, 0, (DWORD)lParam / 1024);
         return TRUE;
     case ProgressMessage:
         // Posted, so that the worker's send returns without a repaint.

@@ -180,9 +180,24 @@ static std::wstring TempPath() {
     return WithoutTrailingBackslash(path);
 }
 
-static std::wstring SystemFolder() {
+// The folders where the 32-bit module puts a package made for it: the
+// 64-bit module expands the keywords to the same folders where WOW64 is
+// there, as in every prefix of the 64-bit suite.
+static std::wstring PackagesProgramFiles() {
+#ifdef _WIN64
+    return ShellFolder(CSIDL_PROGRAM_FILESX86);
+#else
+    return ShellFolder(CSIDL_PROGRAM_FILES);
+#endif
+}
+
+static std::wstring PackagesSystemFolder() {
     WCHAR path[MAX_PATH];
+#ifdef _WIN64
+    GetSystemWow64DirectoryW(path, MAX_PATH);
+#else
     GetSystemDirectoryW(path, MAX_PATH);
+#endif
     return path;
 }
 
@@ -221,8 +236,8 @@ TEST(ExpandDestination, Keywords) {
         {L"%Desktop%", 0, ShellFolder(CSIDL_DESKTOPDIRECTORY), FALSE},
         {L"%Desktop%\\x", 0, ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\x", FALSE},
         {L"%MyDocuments%\\sub dir\\", 0, ShellFolder(CSIDL_PERSONAL) + L"\\sub dir\\", FALSE},
-        {L"%ProgramFiles%\\App", 0, ShellFolder(CSIDL_PROGRAM_FILES) + L"\\App", FALSE},
-        {L"%SystemDir%", 0, SystemFolder(), FALSE},
+        {L"%ProgramFiles%\\App", 0, PackagesProgramFiles() + L"\\App", FALSE},
+        {L"%SystemDir%", 0, PackagesSystemFolder(), FALSE},
         {L"%WinDir%\\Temp", 0, WindowsFolder() + L"\\Temp", FALSE},
         {L"%temp%", 0, temp, FALSE},
         {L"%temp%\\sub", 0, temp + L"\\sub", FALSE},

@@ -13,6 +13,7 @@
 #include "engine_run.h"
 #include "extract/decoder.h"
 #include "extract/notify.h"
+#include "import_patch.h"
 #include "test_files.h"
 
 namespace {
@@ -144,9 +145,17 @@ TEST_F(Notify, RecordsWrittenFilesOnlyWithACommandToDeleteAfter) {
     Extract("had.txt", "h");
     EXPECT_EQ(1, StringListCount(&G.PathList));
 
+    // In the run's own private folder every file is the run's, replaced too.
+    G.PrivateTempFolder = TRUE;
+    Extract("had.txt", "h2");
+    G.PrivateTempFolder = FALSE;
+    ASSERT_EQ(2, StringListCount(&G.PathList));
+    StringListFirst(&G.PathList);
+    EXPECT_EQ(temp / L"had.txt", StringListNext(&G.PathList));
+
     G.RunSettings.DeleteAfterRun = 0;
     Extract("c.txt", "c");
-    EXPECT_EQ(1, StringListCount(&G.PathList));
+    EXPECT_EQ(2, StringListCount(&G.PathList));
 }
 
 // The entry goes to a hidden file beside the old one, which keeps its
@@ -175,6 +184,51 @@ TEST_F(Notify, OverwriteAllReplacesAReadOnlyFileOnlyOnceTheEntryIsWhole) {
     EXPECT_EQ(((DWORD)kDate << 16) | kTime, LocalStamp(path));
     EXPECT_EQ(std::vector<std::wstring>{L"ro.txt"}, ListTree(temp.path()));
     EXPECT_EQ(0, G.AbortCode);
+}
+
+// The file system calls of a replacement, through stand-ins for the
+// program's imports: the name of each file flushed and each move.
+static std::vector<std::wstring> fileCalls;
+static BOOL(WINAPI* realFlushFileBuffers)(HANDLE);
+static BOOL(WINAPI* realMoveFileExW)(const WCHAR*, const WCHAR*, DWORD);
+
+static std::wstring LeafName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+static BOOL WINAPI TracedFlushFileBuffers(HANDLE file) {
+    WCHAR name[MAX_PATH] = L"";
+    GetFinalPathNameByHandleW(file, name, MAX_PATH, 0);
+    fileCalls.push_back(L"flush " + LeafName(name));
+    return realFlushFileBuffers(file);
+}
+
+static BOOL WINAPI TracedMoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
+    fileCalls.push_back(L"move " + LeafName(from) + L" " + LeafName(to));
+    return realMoveFileExW(from, to, flags);
+}
+
+// A power loss can't be staged: the trace shows that the temporary file's
+// contents are flushed before it takes the old file's name.
+TEST_F(Notify, AReplacementIsFlushedBeforeItTakesTheName) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32");
+    realFlushFileBuffers = (decltype(realFlushFileBuffers))(void*)GetProcAddress(kernel, "FlushFileBuffers");
+    realMoveFileExW = (decltype(realMoveFileExW))(void*)GetProcAddress(kernel, "MoveFileExW");
+    ASSERT_GT(PatchImports((void*)realFlushFileBuffers, (void*)TracedFlushFileBuffers), 0);
+    ASSERT_GT(PatchImports((void*)realMoveFileExW, (void*)TracedMoveFileExW), 0);
+    fileCalls.clear();
+
+    std::wstring path = temp / L"durable.txt";
+    WriteBytes(path, std::string("old"));
+    G.RunSettings.OverwriteAll = 1;
+    INT_PTR descriptor = Copy("durable.txt", 3);
+    ASSERT_GT(descriptor, 0);
+    ASSERT_EQ(3u, DecoderWrite(descriptor, (void*)"new", 3));
+    std::wstring temporary = ListTree(temp.path()).at(1);
+    EXPECT_EQ(TRUE, Close(descriptor));
+
+    PatchImports((void*)TracedFlushFileBuffers, (void*)realFlushFileBuffers);
+    PatchImports((void*)TracedMoveFileExW, (void*)realMoveFileExW);
+    EXPECT_EQ((std::vector<std::wstring>{L"flush " + temporary, L"move " + temporary + L" durable.txt"}), fileCalls);
+    EXPECT_EQ("new", Text(ReadBytes(path)));
 }
 
 // However the entry ends unsound, the old file stays byte for byte with

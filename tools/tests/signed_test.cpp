@@ -2,6 +2,7 @@
 // throwaway certificate made here, verified, and inspected as the module
 // reads them (the CRC stops at the certificate table).
 #include <string.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -160,6 +161,53 @@ TEST_F(SignedTest, APackageSignedWithTheSignersPaddingIsExplained) {
               run.err.find("signing padded the package with " + std::to_string(padding) +
                            " zero bytes before its certificate table, which the stored CRC does not cover"))
         << run.err;
+}
+
+// A package built on a signed stub, or rebuilt from a signed package, leaves
+// the certificate table out and clears its entry and the image checksum: it
+// is unsigned, not broken, and signs without a complaint.
+TEST_F(SignedTest, APackageBuiltOnASignedStubHasACleanSecurityDirectory) {
+    WriteFile(Path("stub.exe"), ReadFile(kStubPath));
+    const Bytes signedStub = Sign("stub.exe", "signed-stub.exe");
+    const size_t checksumAt = U32At(signedStub, 0x3C) + 24 + 64;
+    ASSERT_NE(0u, U32At(signedStub, DirectoryAt(signedStub)));
+    ASSERT_NE(0u, U32At(signedStub, checksumAt)) << "the signer set no checksum to clear";
+    Build("package.exe");
+    Sign("package.exe", "signed-package.exe");
+
+    const struct {
+        const char* stub;
+        std::string warning;
+    } rows[] = {
+        {"signed-stub.exe", ": the " + std::to_string(signedStub.size() - ImageEnd(signedStub)) +
+                                " bytes after its image are not a package and are left out; they hold its "
+                                "certificate table: its entry in the security directory and the image checksum "
+                                "are cleared (sign the package)\n"},
+        {"signed-package.exe",
+         ": its certificate table is left out: its entry in the security directory and the image checksum are "
+         "cleared (sign the package)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.stub);
+        RunResult run = RunVuvpack({"build", "--stub", Path(row.stub), "--cab", cab_, "-o", Path("built.exe"),
+                                    "--command", "setup.exe", "--crc"});
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_EQ("vuvpack: warning: " + Path(row.stub) + row.warning, run.err);
+        Bytes package = ReadFile(Path("built.exe"));
+        EXPECT_EQ(0u, U32At(package, DirectoryAt(package)));
+        EXPECT_EQ(0u, U32At(package, DirectoryAt(package) + 4));
+        EXPECT_EQ(0u, U32At(package, checksumAt));
+
+        RunResult sign = RunProgram("osslsigncode", {"sign", "-certs", Path("cert.pem"), "-key", Path("key.pem"),
+                                                     "-in", Path("built.exe"), "-out", Path("resigned.exe")});
+        EXPECT_EQ(0, sign.status) << sign.err;
+        EXPECT_EQ(std::string::npos, sign.err.find("arning")) << sign.err;
+        RunResult verify =
+            RunProgram("osslsigncode", {"verify", "-CAfile", Path("cert.pem"), "-in", Path("resigned.exe")});
+        EXPECT_NE(std::string::npos, verify.out.find("Signature verification: ok")) << verify.out;
+        EXPECT_EQ(0, RunVuvpack({"inspect", Path("resigned.exe")}).status);
+        unlink(Path("resigned.exe").c_str());
+    }
 }
 
 }  // namespace

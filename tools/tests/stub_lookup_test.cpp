@@ -7,6 +7,7 @@
 
 #include "app/image_end.h"
 #include "pe_fixture.h"
+#include "stub_lookup.h"
 #include "stub_version.h"
 #include "tool_test.h"
 
@@ -138,6 +139,48 @@ TEST_F(StubLookupTest, VersionShowsVuvpacksVersionAndEachStubsOrWhereItLooked) {
     EXPECT_NE(std::string::npos,
               run.out.find("\nx64 stub: " + prefix + "/share/vuvuzu/vuvuzu64.exe: no version resource\n"))
         << run.out;
+}
+
+// Where vuvpack can't read /proc/self/exe, it has no folder of its own to
+// look in: a stub planted in the current folder (or around it) is not taken.
+TEST_F(StubLookupTest, WithoutItsOwnPathNoStubIsTakenFromTheCurrentFolder) {
+    std::string prefix = MakePrefix("planted");
+    for (const char* place : {"bin/vuvuzu.exe", "vuvuzu.exe", "share/vuvuzu/vuvuzu.exe"})
+        Place(Path("small.exe"), prefix + "/" + place);
+    fs::path before = fs::current_path();
+    fs::current_path(prefix + "/bin");
+    for (const std::string program : {std::string(), std::string("vuvpack"), std::string("bin/vuvpack")}) {
+        SCOPED_TRACE(program);
+        EXPECT_TRUE(StubCandidates(kStubArches[0], program).empty());
+        std::string path = "unchanged", problem;
+        EXPECT_FALSE(FindStub(kStubArches[0], &path, &problem, program));
+        EXPECT_EQ("unchanged", path);
+        EXPECT_EQ("no x86 stub: vuvpack can't tell where its own program is (/proc/self/exe can't be read), so it "
+                  "looks nowhere; name one with --stub",
+                  problem);
+    }
+    // From its own path, the planted stubs around it are found as usual.
+    std::string path, problem;
+    EXPECT_TRUE(FindStub(kStubArches[0], &path, &problem, prefix + "/bin/vuvpack"));
+    EXPECT_EQ(prefix + "/share/vuvuzu/vuvuzu.exe", path);
+    fs::current_path(before);
+}
+
+// The whole program where /proc is not mounted (a private mount namespace
+// without it, as root), started from a folder that holds a planted stub.
+TEST_F(StubLookupTest, WithoutProcTheBuildFailsAndWritesNothing) {
+    std::string planted = Path("planted");
+    fs::create_directories(planted);
+    Place(Path("small.exe"), planted + "/vuvuzu.exe");
+    RunResult run = RunProgram("unshare", {"--mount", "--propagation", "private", "sh", "-c",
+                                           "umount -l /proc && exec \"$0\" \"$@\"", VUVPACK_PATH, "build", "--cab",
+                                           cab_, "-o", planted + "/out.exe"},
+                               planted);
+    EXPECT_EQ(1, run.status) << run.err;
+    EXPECT_EQ("vuvpack: no x86 stub: vuvpack can't tell where its own program is (/proc/self/exe can't be read), so "
+              "it looks nowhere; name one with --stub\n",
+              run.err);
+    EXPECT_EQ((std::vector<std::string>{"vuvuzu.exe"}), ListFolder(planted));
 }
 
 TEST(StubVersionTest, FileVersionsShowBuildAndRevisionOnlyWhenSet) {

@@ -296,10 +296,12 @@ static bool WritePackage(const BuildOptions& options, const StubImage& image, Pa
     uint64_t headerEnd = image.bytes.size() + (uint64_t)kHeaderSize;
     std::vector<uint8_t> padding(PaddingBeforeCabinet(headerEnd), 0);
     std::vector<uint8_t> tail(PaddingAfterCabinet(headerEnd + padding.size() + payload.size), 0);
-    uint64_t packageSize = headerEnd + padding.size() + payload.size + tail.size();
-    if (packageSize > 0xFFFFFFFFull) {
-        *error = options.output + ": the package would have " + std::to_string(packageSize) +
-                 " bytes; the module reads packages below 4 GiB";
+    // The size of the cabinet as written: a made one may come out larger
+    // than its files.
+    if (payload.size > kMaxCabinetBytes) {
+        *error = options.output + ": the cabinet has " + std::to_string(payload.size) +
+                 " bytes; the module reads cabinets of at most " + std::to_string(kMaxCabinetBytes) +
+                 " bytes (the cabinet library's offsets are 32-bit signed)";
         return false;
     }
     if (options.crc) {
@@ -337,9 +339,15 @@ static bool Build(const BuildOptions& options, PackageHeader* header) {
         ReportError(options.stub + ": " + error);
         return false;
     }
+    // A certificate table is never carried over: the package is another file.
+    bool signedStub = ClearCertificateEntry(&image.bytes);
+    const char* cleared = "its entry in the security directory and the image checksum are cleared (sign the package)";
     if (image.fileSize > image.bytes.size() && !image.endsInPackage) {
         ReportWarning(options.stub + ": the " + std::to_string(image.fileSize - image.bytes.size()) +
-                      " bytes after its image are not a package and are left out");
+                      " bytes after its image are not a package and are left out" +
+                      (signedStub ? std::string("; they hold its certificate table: ") + cleared : ""));
+    } else if (signedStub) {
+        ReportWarning(options.stub + ": its certificate table is left out: " + cleared);
     }
     Payload payload;
     bool ok = options.cab.empty() ? MakeFolderCabinet(options, &payload, &error)

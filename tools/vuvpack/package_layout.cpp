@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "app/image_end.h"
+#include "app/little_endian.h"
 
 int64_t FindCabinetSignature(const uint8_t* data, size_t count) {
     if (count < sizeof kCabinetSignature) return -1;
@@ -99,6 +100,25 @@ bool ReadStubImage(const std::string& path, StubImage* image, std::string* probl
     bool ok = ReadImage(file, image, problem);
     fclose(file);
     return ok;
+}
+
+bool ClearCertificateEntry(std::vector<uint8_t>* image) {
+    // Offsets in the optional header, by layout: its checksum, and the
+    // count of data directories and the security directory of PE32 and PE32+.
+    enum { kOptionalHeaderAt = 24, kChecksumAt = 64, kSecurityIndex = 4 };
+    std::vector<uint8_t>& bytes = *image;
+    if (bytes.size() < 0x40) return false;
+    uint64_t optional = ReadU32(&bytes[0x3C]) + (uint64_t)kOptionalHeaderAt;
+    if (optional + 2 > bytes.size()) return false;
+    uint16_t magic = ReadU16(&bytes[optional]);
+    uint64_t countAt = optional + (magic == 0x10B ? 92 : magic == 0x20B ? 108 : 0);
+    if (countAt == optional || countAt + 4 + (kSecurityIndex + 1) * 8 > bytes.size()) return false;
+    if (ReadU32(&bytes[countAt]) <= kSecurityIndex) return false;
+    uint8_t* entry = &bytes[countAt + 4 + kSecurityIndex * 8];
+    if (ReadU32(entry) == 0 && ReadU32(entry + 4) == 0) return false;
+    memset(entry, 0, 8);
+    memset(&bytes[optional + kChecksumAt], 0, 4);
+    return true;
 }
 
 void CrcStart(CrcRun* run) {

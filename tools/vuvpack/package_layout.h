@@ -15,6 +15,10 @@
 // "MSCF" and the reserved field after it: what the module searches for.
 static const uint8_t kCabinetSignature[8] = {'M', 'S', 'C', 'F', 0, 0, 0, 0};
 
+// The cabinet library's offsets are 32-bit signed: the module refuses a
+// larger cabinet as damaged.
+static const uint64_t kMaxCabinetBytes = 0x7FFFFFFF;
+
 // The module tests the signature block by block; one that straddles two
 // blocks may not be found.
 enum { kSearchBlock = 32768 };
@@ -49,6 +53,12 @@ struct StubImage {
 // Reads the executable image of a stub (or of a package built from one).
 // On failure returns false with the problem in *problem.
 bool ReadStubImage(const std::string& path, StubImage* image, std::string* problem);
+
+// A signed stub's security directory (data directory 4) names its
+// certificate table, which a package built on it leaves out. Clears that
+// entry and the image checksum, which signing sets again; true when the
+// entry named a table.
+bool ClearCertificateEntry(std::vector<uint8_t>* image);
 
 // Standard CRC-32 of a byte range, folded in pieces.
 struct CrcRun {

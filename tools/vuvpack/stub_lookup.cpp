@@ -12,19 +12,32 @@ const StubArch* FindStubArch(const std::string& name) {
     return nullptr;
 }
 
-std::vector<std::string> StubCandidates(const StubArch& arch) {
+std::string OwnProgramPath() {
     std::error_code error;
     std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    std::filesystem::path folder = program.parent_path();
+    return error ? std::string() : program.string();
+}
+
+std::vector<std::string> StubCandidates(const StubArch& arch, const std::string& program) {
     std::vector<std::string> candidates;
+    // Anything else would be relative to the current folder, where any
+    // file could lie.
+    if (program.empty() || program[0] != '/') return candidates;
+    std::filesystem::path folder = std::filesystem::path(program).parent_path();
     for (const std::filesystem::path& place : {folder / ".." / "share" / "vuvuzu", folder, folder / ".."}) {
         candidates.push_back((place / arch.file).lexically_normal().string());
     }
     return candidates;
 }
 
-bool FindStub(const StubArch& arch, std::string* path, std::string* problem) {
-    std::vector<std::string> candidates = StubCandidates(arch);
+bool FindStub(const StubArch& arch, std::string* path, std::string* problem, const std::string& program) {
+    std::vector<std::string> candidates = StubCandidates(arch, program);
+    if (candidates.empty()) {
+        *problem = std::string("no ") + arch.name +
+                   " stub: vuvpack can't tell where its own program is (/proc/self/exe can't be read), so it "
+                   "looks nowhere; name one with --stub";
+        return false;
+    }
     std::string looked;
     for (size_t i = 0; i < candidates.size(); i++) {
         std::error_code error;

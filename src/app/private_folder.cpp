@@ -1,0 +1,46 @@
+#include "private_folder.h"
+
+#include "package_header.h"
+#include "paths.h"
+
+enum {
+    kFolderNames = 1000,  // the name itself and ".1" to ".999"
+    kNumberChars = 5,     // ".999" and its terminator
+};
+
+// Header (owner and group left to the creator's token), then the list:
+// three access-allowed entries, object and container inherit, for
+// FILE_ALL_ACCESS, to OWNER RIGHTS (S-1-3-4), SYSTEM (S-1-5-18) and
+// Administrators (S-1-5-32-544).
+alignas(4) const BYTE kPrivateFolderSecurity[92] = {
+    1, 0, 0x04, 0x90, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0,  // DACL present, protected, self-relative
+    2, 0, 72, 0, 3, 0, 0, 0,
+    0, 3, 20, 0, 0xFF, 0x01, 0x1F, 0, 1, 1, 0, 0, 0, 0, 0, 3, 4, 0, 0, 0,
+    0, 3, 20, 0, 0xFF, 0x01, 0x1F, 0, 1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0,
+    0, 3, 24, 0, 0xFF, 0x01, 0x1F, 0, 1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 0x02, 0, 0,
+};
+
+// CreateDirectoryW fails on any name that exists, a link or a junction
+// included: the folder it makes is always new, and so is everything the
+// run puts inside.
+BOOL CreatePrivateFolder(WCHAR* folder) {
+    // Filled field by field: an initialiser list would be a copy of a
+    // template in a data section of its own, which costs the stub a file
+    // block.
+    SECURITY_ATTRIBUTES attributes = {};
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = (void*)kPrivateFolderSecurity;
+    RemoveTrailingBackslash(folder);
+    int length = lstrlenW(folder);
+    BOOL created = FALSE;
+    if (length + kNumberChars < kDestinationChars) {
+        for (int number = 0; number < kFolderNames; number++) {
+            if (number) wsprintfW(folder + length, L".%d", number);
+            created = CreateDirectoryW(folder, &attributes);
+            if (created || GetLastError() != ERROR_ALREADY_EXISTS) break;
+        }
+    }
+    if (!created) folder[length] = 0;
+    AddTrailingBackslash(folder, kDestinationChars);
+    return created;
+}

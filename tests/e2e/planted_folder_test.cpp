@@ -1,0 +1,60 @@
+// Anyone may make the private folder's fixed name first, in the temporary
+// folder that every user can write to (a deployment tool running as the
+// system account shares the machine's), with a program of the package's
+// name in it and a symbolic link that leads out. The fixture plants them
+// (plant_private_folder.sh). The run leaves that folder as it is: it
+// extracts into a folder it has just made, runs the command there and
+// removes that folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cab_writer.h"
+#include "module_run.h"
+#include "pe_image.h"
+#include "test_files.h"
+
+namespace {
+
+std::string Text(const std::wstring& path) {
+    std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(PlantedPrivateFolder, IsLeftAloneWhileTheRunUsesAFolderOfItsOwnAndRemovesIt) {
+    std::wstring planted = PrivateFolder(L"planted.exe");
+    std::wstring own = WithoutTrailingBackslash(planted) + L".1\\";
+    std::wstring victim = BuildPath("tests/e2e/planted-victim.txt");
+    ASSERT_EQ("the planted program", Text(planted + L"setup.exe")) << "not planted";
+    ASSERT_EQ("a file the link leads to", Text(planted + L"readme.txt")) << "no link planted";
+
+    TempFolder folder;
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
+    SetHeaderText(header.command, kCommandChars, L"setup.exe");
+    header.DeleteAfterRun = 1;
+    header.OverwriteAll = 1;
+    header.SkipDestinationDialog = 1;
+    long offset = 0;
+    std::wstring package = folder / L"planted.exe";
+    WriteBytes(package, BuildPackage(CabinetOf(ReadBytes(FixturePath("sample.exe"))), &offset, &header));
+    std::wstring record = folder / L"setup-record.txt";
+    PrepareSetup(record, L"");
+
+    ModuleRun run;
+    ASSERT_TRUE(run.Start(package));
+    EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
+
+    SetupRecord setup = ReadSetupRecord(record);
+    ASSERT_TRUE(setup.present) << "setup.exe did not run";
+    EXPECT_EQ(WithoutTrailingBackslash(own), setup.folder);
+    EXPECT_EQ(SamplePayload, setup.files);
+    EXPECT_FALSE(FolderExists(own)) << "the run's own folder stays";
+    EXPECT_EQ((std::vector<std::wstring>{L"readme.txt", L"setup.exe"}), ListTree(planted));
+    EXPECT_EQ("the planted program", Text(planted + L"setup.exe"));
+    EXPECT_EQ("a file the link leads to", Text(victim));
+}
+
+}  // namespace
