@@ -131,7 +131,7 @@ def measure_set(name, folder, work, vuvpack, stub, raw, runs):
              "|---|---|---|---|---|---|",
              "| gcab MSZIP | %.2f | 1.000 | %.3f | | |" % (gcab_size / 1e6, gcab_size / xz_size),
              "| xz -9 (tar, one thread) | %.2f | %.3f | 1.000 | | |" % (xz_size / 1e6, xz_size / gcab_size)]
-    cabinets = {}
+    cabinets, figures = {}, {}
     for label, options in METHODS:
         package = os.path.join(work, "%s-%d.exe" % (name, len(cabinets)))
         build = [vuvpack, "build", "--stub", stub, "--dir", folder, "-o", package, "--quiet"] + options
@@ -140,6 +140,7 @@ def measure_set(name, folder, work, vuvpack, stub, raw, runs):
         cabinet = os.path.join(work, "%s-%d.cab" % (name, len(cabinets)))
         size = cabinet_of(package, cabinet)
         cabinets[label] = cabinet
+        figures[label] = (size / gcab_size, statistics.median(ratios))
         lines.append("| vuvpack %s | %.2f | %.3f | %.3f | %s (gcab %s) | %.2f× |" % (
             label, size / 1e6, size / gcab_size, size / xz_size, median_spread(ours), median_spread(theirs),
             statistics.median(ratios)))
@@ -159,7 +160,17 @@ def measure_set(name, folder, work, vuvpack, stub, raw, runs):
             sys.exit("%s: the raw program did not write every file of %s" % (label, name))
         lines.append("| %s | %s | %s | %.2f× |" % (label, median_spread(ours), median_spread(theirs),
                                                   statistics.median(o / t for o, t in zip(ours, theirs))))
-    return lines
+    return lines, figures
+
+
+def target_line(figures):
+    checks = [("size at the default level", figures["LZX 2 MB, default"][0], 0.62, "× gcab's MSZIP"),
+              ("size at the best level", figures["LZX 2 MB, best"][0], 0.56, "× gcab's MSZIP"),
+              ("packing time at the fast level", figures["LZX 2 MB, fast"][1], 1.0, "× gcab's"),
+              ("packing time at the default level", figures["LZX 2 MB, default"][1], 3.0, "× gcab's")]
+    return "Against the targets on the programs: " + "; ".join(
+        "%s %.3f%s (≤ %.2f: %s)" % (what, value, unit, limit, "met" if value <= limit else "missed")
+        for what, value, limit, unit in checks) + "."
 
 
 def main():
@@ -176,7 +187,10 @@ def main():
              "Targets on the programs: size at the default level ≤ 0.62× gcab's MSZIP, at the best level "
              "≤ 0.56×; packing time at the fast level ≤ gcab's, at the default level ≤ 3× gcab's."]
     for name in ("programs", "text", "images"):
-        lines += measure_set(name, os.path.join(corpus, name), work, vuvpack, stub, raw, runs)
+        set_lines, figures = measure_set(name, os.path.join(corpus, name), work, vuvpack, stub, raw, runs)
+        if name == "programs":
+            lines += ["", target_line(figures)]
+        lines += set_lines
     text = open(results).read() if os.path.exists(results) else "# Benchmark results\n"
     start = text.find("## Compression")
     if start >= 0:
