@@ -49,7 +49,7 @@ TEST_F(LzxPackage, EveryFileComesOutByteForByte) {
     std::wstring payload = FixturePath("lzx_payload") + L"\\";
     std::vector<std::wstring> tree = ListTree(payload);
     ASSERT_GT(tree.size(), 8u);
-    for (const char* name : {"lzx21.exe", "lzx15.exe"}) {
+    for (const char* name : {"lzx21.exe", "lzx15.exe", "lzx21-fast.exe", "lzx21-best.exe"}) {
         SCOPED_TRACE(name);
         WritePackage(CabinetOf(ReadBytes(FixturePath(name))));
         ModuleRun run;

@@ -9,9 +9,10 @@
 # lzx21.exe, lzx15.exe: the payload, setup.exe, a copy of the module
 #   (program code, many E8 bytes) and 200 KB of text, compressed with LZX
 #   and a 2 MB and a 32 KB window; the folder lzx_payload stays, to compare.
+#   lzx21-fast.exe, lzx21-best.exe: the same at the other levels.
 # cancel.exe: first.txt, setup.exe and 256 MiB of zeros (a few hundred KiB
-#   packed), long enough to be cancelled while it is written; its header
-#   is not used (the tests run it in archive mode).
+#   packed as MSZIP), long enough to be cancelled while it is written; its
+#   header is not used (the tests run it in archive mode).
 function(pack)
   execute_process(COMMAND ${VUVPACK} build --stub ${STUB} ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -32,6 +33,8 @@ string(REPEAT "a line of text in the LZX package, " 6000 text)
 file(WRITE ${OUT}/lzx_payload/docs/long.txt "${text}")
 pack(--dir ${OUT}/lzx_payload -o ${OUT}/lzx21.exe --compress lzx)
 pack(--dir ${OUT}/lzx_payload -o ${OUT}/lzx15.exe --compress lzx:15)
+pack(--dir ${OUT}/lzx_payload -o ${OUT}/lzx21-fast.exe --level fast)
+pack(--dir ${OUT}/lzx_payload -o ${OUT}/lzx21-best.exe --level best)
 
 file(MAKE_DIRECTORY ${OUT}/cancel_payload)
 file(WRITE ${OUT}/cancel_payload/first.txt "written before the cancel\n")
@@ -41,5 +44,5 @@ execute_process(COMMAND truncate -s 256M ${OUT}/cancel_payload/zeros.bin RESULT_
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "truncate: ${result}")
 endif()
-pack(--dir ${OUT}/cancel_payload -o ${OUT}/cancel.exe)
+pack(--dir ${OUT}/cancel_payload -o ${OUT}/cancel.exe --compress mszip)
 file(REMOVE_RECURSE ${OUT}/cancel_payload)

@@ -15,8 +15,8 @@ export WINEPREFIX="$build/wineprefix-fuzz"
 ensure_prefix
 start_session
 harness="$build/tests/fuzz/cabinet_fuzz.exe"
-seeds=("Z:$build/tests/extract/fixtures/mszip.cab" "Z:$build/tests/fuzz/seeds/lzx21.exe"
-       "Z:$build/tests/fuzz/seeds/lzx15.exe")
+seeds=("Z:$build/tests/extract/fixtures/mszip.cab")
+for seed in lzx21-fast lzx21-default lzx21-best lzx15; do seeds+=("Z:$build/tests/fuzz/seeds/$seed.exe"); done
 next=0
 if [ -f "$work/state.txt" ]; then next=$(($(cat "$work/state.txt") + 1)); fi
 first=$next

@@ -118,7 +118,7 @@ TEST_F(FolderTest, RoundTripKeepsNamesSizesTimesAndAttributes) {
     EXPECT_EQ(0, inspect.status) << inspect.err;
     size_t total = 0;
     for (const Expected& file : expected) total += file.text.size();
-    EXPECT_NE(std::string::npos, inspect.out.find("cabinet: 6 files, " + std::to_string(total) + " bytes, 1 folder, MSZIP"))
+    EXPECT_NE(std::string::npos, inspect.out.find("cabinet: 6 files, " + std::to_string(total) + " bytes, 1 folder, LZX"))
         << inspect.out;
 
     // gcab reads a cabinet file: the part after the header.

@@ -8,9 +8,10 @@
 
 namespace {
 
-CabinetSettings Lzx(int windowBits, bool e8 = true) {
+CabinetSettings Lzx(LzxLevel level, int windowBits, bool e8 = true) {
     CabinetSettings settings;
     settings.method = kCompressLzx;
+    settings.lzx.level = level;
     settings.lzx.windowBits = windowBits;
     settings.lzx.e8 = e8;
     return settings;
@@ -49,15 +50,44 @@ Bytes WithFarMatch(int windowBits) {
     return bytes;
 }
 
+// Pieces copied from farther back at distances that are multiples of 8,
+// between random bytes: the low 3 bits of the distances alike, where
+// aligned-offset blocks pay.
+Bytes WithAlignedDistances() {
+    TestRandom random(22);
+    Bytes bytes = RandomBytes(&random, 65536);
+    while (bytes.size() < 400000) {
+        size_t distance = 8 * (8 + random.Below(8000));
+        size_t length = 4 + random.Below(40);
+        for (size_t i = 0; i < length; i++) bytes.push_back(bytes[bytes.size() - distance]);
+        Bytes noise = RandomBytes(&random, 1 + random.Below(3));
+        bytes.insert(bytes.end(), noise.begin(), noise.end());
+    }
+    return bytes;
+}
+
 struct RoundTripCase {
     const char* what;
     CabinetSettings settings;
     std::function<std::vector<MemoryFile>()> files;
 };
 
-class LzxRoundTrip : public ToolTest {};
+// Every test of the compressor runs at every level: the levels share all
+// but the parser.
+class LzxRoundTrip : public ToolTest, public ::testing::WithParamInterface<LzxLevel> {
+protected:
+    CabinetSettings Lzx(int windowBits, bool e8 = true) const { return ::Lzx(GetParam(), windowBits, e8); }
+};
 
-TEST_F(LzxRoundTrip, EveryDecoderExtractsEveryCase) {
+std::string LevelName(const ::testing::TestParamInfo<LzxLevel>& info) {
+    static const char* const kNames[] = {"fast", "default", "best"};
+    return kNames[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(Level, LzxRoundTrip, ::testing::Values(kLzxLevelFast, kLzxLevelDefault, kLzxLevelBest),
+                         LevelName);
+
+TEST_P(LzxRoundTrip, EveryDecoderExtractsEveryCase) {
     const size_t kFrame = 32768;
     const std::string kStub(VUV_STUB_PATH);
     std::vector<RoundTripCase> cases = {
@@ -119,6 +149,7 @@ TEST_F(LzxRoundTrip, EveryDecoderExtractsEveryCase) {
              for (int i = 0; i < 6; i++) bytes.insert(bytes.end(), piece.begin(), piece.end());
              return One(bytes);
          }},
+        {"distances of multiples of 8", Lzx(17), [] { return One(WithAlignedDistances()); }},
         {"match at the window's far end", Lzx(15), [] { return One(WithFarMatch(15)); }},
         {"stored", Method(kCompressNone), [] { TestRandom r(14); return One(TextBytes(&r, 100001)); }},
         {"MSZIP", Method(kCompressMszip), [] { TestRandom r(15); return One(TextBytes(&r, 100001)); }},
@@ -142,7 +173,7 @@ TEST_F(LzxRoundTrip, EveryDecoderExtractsEveryCase) {
     }
 }
 
-TEST_F(LzxRoundTrip, FilesSpreadOverSeveralFolders) {
+TEST_P(LzxRoundTrip, FilesSpreadOverSeveralFolders) {
     TestRandom r(17);
     std::vector<MemoryFile> files;
     for (int i = 0; i < 9; i++) files.push_back({"f" + std::to_string(i), TextBytes(&r, 20000 + 7001 * i)});
@@ -202,7 +233,7 @@ TEST(E8Translation, DecodersRuleUndoesItAndTheLastTenBytesStay) {
 // limit is a setting, so that a limit of 2 shows what happens past it: the
 // encoder leaves frame 2 on as it is, which the decoders then translate
 // back (a change only the test expects).
-TEST_F(LzxRoundTrip, TranslationStopsAtTheFrameLimitCountedFromTheFoldersStart) {
+TEST_P(LzxRoundTrip, TranslationStopsAtTheFrameLimitCountedFromTheFoldersStart) {
     TestRandom r(19);
     std::vector<MemoryFile> files = {{"first", CallBytes(&r, 40000)}, {"second", CallBytes(&r, 70000)}};
     CabinetSettings settings = Lzx(16);
@@ -222,7 +253,7 @@ TEST_F(LzxRoundTrip, TranslationStopsAtTheFrameLimitCountedFromTheFoldersStart) 
 
 // Random payloads from every generator, random windows, translation on or
 // off: every decoder gives back the same bytes.
-TEST_F(LzxRoundTrip, RandomPayloadsComeBackFromEveryDecoder) {
+TEST_P(LzxRoundTrip, RandomPayloadsComeBackFromEveryDecoder) {
     Bytes (*const generators[])(TestRandom*, size_t) = {RandomBytes, TextBytes, RunBytes, CallBytes, RepeatBytes};
     TestRandom r(20);
     for (int round = 0; round < 24; round++) {

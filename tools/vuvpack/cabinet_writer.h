@@ -14,7 +14,7 @@
 enum CabinetMethod { kCompressNone, kCompressMszip, kCompressLzx };
 
 struct CabinetSettings {
-    CabinetMethod method = kCompressMszip;
+    CabinetMethod method = kCompressLzx;
     LzxSettings lzx;                       // with kCompressLzx
     uint64_t folderLimit = kMaxFolderBytes;  // bytes per folder; each file lies wholly in one
 };

@@ -10,6 +10,18 @@
 // several frames. Blocks always end at a frame's end, so an uncompressed
 // block starts a data block and its pad byte never falls between two.
 static const uint32_t kFramesPerBlock = 8;
+// Passes of the best level's parser over a block: the first with the codes
+// of the block before, each next with the codes of the pass before.
+static const int kOptimalPasses = 3;
+static const LzxLazyTuning kFastTuning = {4, 24, 0};
+static const LzxLazyTuning kDefaultTuning = {12, 48, 24};
+
+// A block's codes: main, length, and the aligned tree when it pays.
+struct BlockCodes {
+    uint8_t lengths[kLzxMaxMainSymbols + kLzxLengthSymbols];  // as LzxEncoder::lengths
+    uint8_t aligned[8];
+    bool useAligned;
+};
 
 void StartLzx(LzxEncoder* encoder, const LzxSettings& settings, uint64_t folderBytes) {
     encoder->settings = settings;
@@ -18,10 +30,12 @@ void StartLzx(LzxEncoder* encoder, const LzxSettings& settings, uint64_t folderB
     encoder->headerSent = false;
     encoder->framesDone = 0;
     uint32_t window = 1u << settings.windowBits;
-    encoder->history.data.assign((size_t)2 * window + kLzxFrameSize, 0);
+    // The window, the frames of a block waiting for the best level's parser,
+    // and room to move less often.
+    encoder->history.data.assign((size_t)2 * window + (kFramesPerBlock + 1) * kLzxFrameSize, 0);
     encoder->history.start = 0;
     encoder->history.end = 0;
-    StartMatchFinder(&encoder->parse.finder, settings.windowBits);
+    StartMatchFinder(&encoder->parse.finder, settings.windowBits, settings.level == kLzxLevelBest);
     encoder->parse.repeats = LzxRepeats{{1, 1, 1}};
     encoder->parse.maxDistance = LzxMaxDistance(settings.windowBits);
     encoder->blockRepeats = encoder->parse.repeats;
@@ -33,11 +47,12 @@ void StartLzx(LzxEncoder* encoder, const LzxSettings& settings, uint64_t folderB
     encoder->chunks.clear();
 }
 
-// Keeps the last window of bytes and makes room for a frame.
-static void MakeRoom(LzxHistory* history, uint32_t window, uint32_t size) {
+// Keeps the last window of bytes before the block's first frame and makes
+// room for a frame.
+static void MakeRoom(LzxHistory* history, uint32_t window, uint32_t pending, uint32_t size) {
     uint32_t held = history->end - history->start;
     if (held + size <= history->data.size()) return;
-    uint32_t keep = held < window ? held : window;
+    uint32_t keep = held < window + pending ? held : window + pending;
     memmove(history->data.data(), history->data.data() + (held - keep), keep);
     history->start = history->end - keep;
 }
@@ -104,32 +119,56 @@ static void CutFrame(LzxBitWriter* writer, size_t* cut, uint32_t frameSize, std:
     *cut = writer->bytes.size();
 }
 
-// The block as a verbatim block; false when a frame's data block would be
-// too large for a cabinet.
-static bool WriteVerbatim(LzxEncoder* encoder, uint32_t blockSize, uint8_t* newLengths, std::vector<LzxChunk>* chunks) {
-    uint8_t* mainLengths = newLengths;
-    uint8_t* lengthLengths = newLengths + kLzxMaxMainSymbols;
-    uint32_t mainCounts[kLzxMaxMainSymbols] = {};
-    uint32_t lengthCounts[kLzxLengthSymbols] = {};
-    for (const LzxItem& item : encoder->items) {
+static void CountSymbols(const std::vector<LzxItem>& items, uint32_t* mainCounts, uint32_t* lengthCounts,
+                         uint32_t* alignedCounts) {
+    for (const LzxItem& item : items) {
         mainCounts[item.mainSymbol]++;
         if (item.mainSymbol >= kLzxLiteralCount && (item.mainSymbol & 7) == 7) lengthCounts[item.lengthSymbol]++;
+        if (item.footerBits >= 3) alignedCounts[item.footer & 7]++;
     }
-    BuildCodeLengths(mainCounts, encoder->mainSymbols, kLzxMaxCodeLength, mainLengths);
+}
+
+// The codes of the items; an aligned tree when it saves more than its own
+// 24 bits.
+static void BuildBlockCodes(const std::vector<LzxItem>& items, int mainSymbols, BlockCodes* codes) {
+    uint32_t mainCounts[kLzxMaxMainSymbols] = {};
+    uint32_t lengthCounts[kLzxLengthSymbols] = {};
+    uint32_t alignedCounts[8] = {};
+    CountSymbols(items, mainCounts, lengthCounts, alignedCounts);
+    uint8_t* mainLengths = codes->lengths;
+    uint8_t* lengthLengths = codes->lengths + kLzxMaxMainSymbols;
+    memset(codes->lengths, 0, sizeof codes->lengths);
+    BuildCodeLengths(mainCounts, mainSymbols, kLzxMaxCodeLength, mainLengths);
     BuildCodeLengths(lengthCounts, kLzxLengthSymbols, kLzxMaxCodeLength, lengthLengths);
     // Without long matches an empty length tree would do, but a complete
     // one is accepted by every decoder.
     bool lengthTreeEmpty = true;
     for (int s = 0; s < kLzxLengthSymbols; s++) lengthTreeEmpty = lengthTreeEmpty && lengthLengths[s] == 0;
     if (lengthTreeEmpty) lengthLengths[0] = lengthLengths[1] = 1;
-    uint16_t mainCodes[kLzxMaxMainSymbols], lengthCodes[kLzxLengthSymbols];
+    BuildCodeLengths(alignedCounts, 8, 7, codes->aligned);
+    int64_t saved = -8 * 3;
+    for (int s = 0; s < 8; s++) saved += (int64_t)alignedCounts[s] * (3 - codes->aligned[s]);
+    codes->useAligned = saved > 0;
+}
+
+// The block as a verbatim or aligned-offset block; false when a frame's
+// data block would be too large for a cabinet.
+static bool WriteCoded(LzxEncoder* encoder, uint32_t blockSize, const BlockCodes& block,
+                       std::vector<LzxChunk>* chunks) {
+    const uint8_t* mainLengths = block.lengths;
+    const uint8_t* lengthLengths = block.lengths + kLzxMaxMainSymbols;
+    uint16_t mainCodes[kLzxMaxMainSymbols], lengthCodes[kLzxLengthSymbols], alignedCodes[8];
     BuildCanonicalCodes(mainLengths, encoder->mainSymbols, mainCodes);
     BuildCanonicalCodes(lengthLengths, kLzxLengthSymbols, lengthCodes);
+    BuildCanonicalCodes(block.aligned, 8, alignedCodes);
 
     LzxBitWriter writer;
     size_t cut = 0;
     SendHeader(encoder, &writer);
-    PutBlockHeader(&writer, kLzxBlockVerbatim, blockSize);
+    PutBlockHeader(&writer, block.useAligned ? kLzxBlockAligned : kLzxBlockVerbatim, blockSize);
+    if (block.useAligned) {
+        for (uint8_t length : block.aligned) PutBits(&writer, length, 3);
+    }
     const uint8_t* previousMain = encoder->lengths;
     const uint8_t* previousLength = encoder->lengths + kLzxMaxMainSymbols;
     PutTreeSection(&writer, previousMain, mainLengths, 0, kLzxLiteralCount);
@@ -149,7 +188,13 @@ static bool WriteVerbatim(LzxEncoder* encoder, uint32_t blockSize, uint8_t* newL
         if (item.mainSymbol >= kLzxLiteralCount && (item.mainSymbol & 7) == 7) {
             PutBits(&writer, lengthCodes[item.lengthSymbol], lengthLengths[item.lengthSymbol]);
         }
-        if (item.footerBits) PutLongBits(&writer, item.footer, item.footerBits);
+        if (block.useAligned && item.footerBits >= 3) {
+            PutLongBits(&writer, item.footer >> 3, item.footerBits - 3);
+            uint32_t low = item.footer & 7;
+            PutBits(&writer, alignedCodes[low], block.aligned[low]);
+        } else if (item.footerBits) {
+            PutLongBits(&writer, item.footer, item.footerBits);
+        }
     }
     return true;
 }
@@ -183,17 +228,47 @@ static size_t ChunkBytes(const std::vector<LzxChunk>& chunks) {
     return total;
 }
 
+// The best level's items for the block's frames, kOptimalPasses times.
+static void ParseBlockOptimal(LzxEncoder* encoder) {
+    LzxCosts costs;
+    bool coded = false;
+    for (int s = 0; s < kLzxMaxMainSymbols && !coded; s++) coded = encoder->lengths[s] != 0;
+    if (coded) {
+        CostsFromLengths(encoder->lengths, encoder->lengths + kLzxMaxMainSymbols, nullptr, &costs);
+    } else {
+        StartingCosts(&costs);
+    }
+    for (int pass = 0; pass < kOptimalPasses; pass++) {
+        if (pass > 0) {
+            BlockCodes codes;
+            BuildBlockCodes(encoder->items, encoder->mainSymbols, &codes);
+            CostsFromLengths(codes.lengths, codes.lengths + kLzxMaxMainSymbols,
+                             codes.useAligned ? codes.aligned : nullptr, &costs);
+        }
+        encoder->parse.repeats = encoder->blockRepeats;
+        encoder->items.clear();
+        encoder->frameItemEnds.clear();
+        for (size_t frame = 0; frame < encoder->frameSizes.size(); frame++) {
+            ParseOptimal(encoder->candidates[frame], encoder->history, costs, &encoder->parse.repeats,
+                         &encoder->items);
+            encoder->frameItemEnds.push_back(encoder->items.size());
+        }
+    }
+}
+
 static void SendBlock(LzxEncoder* encoder) {
     if (encoder->frameSizes.empty()) return;
     uint32_t blockSize = (uint32_t)encoder->blockBytes.size();
     bool headerSent = encoder->headerSent;
-    uint8_t newLengths[kLzxMaxMainSymbols + kLzxLengthSymbols] = {};
+    if (encoder->settings.level == kLzxLevelBest) ParseBlockOptimal(encoder);
+    BlockCodes codes;
+    BuildBlockCodes(encoder->items, encoder->mainSymbols, &codes);
     std::vector<LzxChunk> verbatim;
-    bool fits = WriteVerbatim(encoder, blockSize, newLengths, &verbatim);
+    bool fits = WriteCoded(encoder, blockSize, codes, &verbatim);
     // The uncompressed block's header, distances and data, about.
     size_t uncompressedBytes = blockSize + 20;
     if (fits && ChunkBytes(verbatim) < uncompressedBytes) {
-        memcpy(encoder->lengths, newLengths, sizeof encoder->lengths);
+        memcpy(encoder->lengths, codes.lengths, sizeof encoder->lengths);
         encoder->chunks.insert(encoder->chunks.end(), verbatim.begin(), verbatim.end());
     } else {
         encoder->headerSent = headerSent;
@@ -212,12 +287,23 @@ void AddLzxFrame(LzxEncoder* encoder, uint8_t* data, uint32_t size) {
         TranslateE8Frame(data, size, encoder->history.end, encoder->e8FileSize);
     }
     LzxHistory* history = &encoder->history;
-    MakeRoom(history, 1u << encoder->settings.windowBits, size);
+    MakeRoom(history, 1u << encoder->settings.windowBits, (uint32_t)encoder->blockBytes.size(), size);
     memcpy(history->data.data() + (history->end - history->start), data, size);
     uint32_t start = history->end;
     history->end += size;
-    ParseLazy(&encoder->parse, *history, start, history->end, &encoder->items);
-    encoder->frameItemEnds.push_back(encoder->items.size());
+    switch (encoder->settings.level) {
+    case kLzxLevelFast:
+    case kLzxLevelDefault:
+        ParseLazy(&encoder->parse, encoder->settings.level == kLzxLevelFast ? kFastTuning : kDefaultTuning, *history,
+                  start, history->end, &encoder->items);
+        encoder->frameItemEnds.push_back(encoder->items.size());
+        break;
+    case kLzxLevelBest:
+        if (encoder->candidates.size() <= encoder->frameSizes.size()) encoder->candidates.emplace_back();
+        GatherCandidates(&encoder->parse.finder, *history, start, history->end, encoder->parse.maxDistance,
+                         &encoder->candidates[encoder->frameSizes.size()]);
+        break;
+    }
     encoder->frameSizes.push_back(size);
     encoder->blockBytes.insert(encoder->blockBytes.end(), data, data + size);
     encoder->framesDone++;

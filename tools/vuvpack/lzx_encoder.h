@@ -12,9 +12,15 @@
 #include "lzx_format.h"
 #include "lzx_lazy_parser.h"
 #include "lzx_match_finder.h"
+#include "lzx_optimal_parser.h"
+
+// The levels differ in the parser alone: greedy, lazy, or the cheapest
+// path by the block's codes.
+enum LzxLevel { kLzxLevelFast, kLzxLevelDefault, kLzxLevelBest };
 
 struct LzxSettings {
     int windowBits = 21;                 // 15..21
+    LzxLevel level = kLzxLevelDefault;
     bool e8 = true;                      // E8 call translation
     uint32_t e8FrameLimit = 32768;       // frames translated, from the folder's start
 };
@@ -40,6 +46,7 @@ struct LzxEncoder {
     std::vector<size_t> frameItemEnds;
     std::vector<uint32_t> frameSizes;
     std::vector<uint8_t> blockBytes;
+    std::vector<LzxFrameCandidates> candidates;  // per frame of the block, at the best level
     uint8_t lengths[kLzxMaxMainSymbols + kLzxLengthSymbols];  // the decoder's trees: main, then length
     std::vector<LzxChunk> chunks;  // finished frames, for the caller to take
 };

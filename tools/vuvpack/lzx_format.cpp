@@ -10,17 +10,31 @@ static int SlotExtraBits(int slot) {
     return bits > 17 ? 17 : bits;
 }
 
-// Slot and extra bits of a formatted distance (distance + 2).
+// Slot and base of a formatted distance (distance + 2): slots 0-3 are the
+// values 0-3; from slot 4 two slots per power of two, up to slot 36, from
+// which each slot spans 2^17.
 static int FormattedSlot(uint32_t formatted, uint32_t* base) {
-    uint32_t slotBase = 0;
-    int slot = 0;
-    for (;;) {
-        uint32_t nextBase = slotBase + (1u << SlotExtraBits(slot));
-        if (nextBase > formatted) break;
-        slotBase = nextBase;
-        slot++;
+    if (formatted < 4) {
+        *base = formatted;
+        return (int)formatted;
     }
-    *base = slotBase;
+    if (formatted >= (1u << 18)) {
+        int slot = 36 + (int)((formatted - (1u << 18)) >> 17);
+        *base = (1u << 18) + ((uint32_t)(slot - 36) << 17);
+        return slot;
+    }
+    int power = 0;
+    while ((formatted >> (power + 1)) != 0) power++;
+    int half = (int)(formatted >> (power - 1)) & 1;
+    *base = (uint32_t)(2 + half) << (power - 1);
+    return 2 * power + half;
+}
+
+int LzxDistanceSlot(uint32_t distance, int* footerBits, uint32_t* footer) {
+    uint32_t base;
+    int slot = FormattedSlot(distance + 2, &base);
+    *footer = distance + 2 - base;
+    *footerBits = SlotExtraBits(slot);
     return slot;
 }
 
@@ -39,10 +53,9 @@ LzxItem LzxMatchItem(uint32_t length, uint32_t distance, LzxRepeats* repeats) {
         r[2] = r[0];
         r[0] = distance;
     } else {
-        uint32_t base;
-        slot = FormattedSlot(distance + 2, &base);
-        item.footer = distance + 2 - base;
-        item.footerBits = (uint8_t)SlotExtraBits(slot);
+        int footerBits;
+        slot = LzxDistanceSlot(distance, &footerBits, &item.footer);
+        item.footerBits = (uint8_t)footerBits;
         r[2] = r[1];
         r[1] = r[0];
         r[0] = distance;

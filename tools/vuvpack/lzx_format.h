@@ -42,6 +42,10 @@ struct LzxItem {
 
 inline LzxItem LzxLiteralItem(uint8_t byte) { return LzxItem{0, byte, 0, 0}; }
 
+// The position slot of a new distance (not a repeated one), its extra
+// bits and their value.
+int LzxDistanceSlot(uint32_t distance, int* footerBits, uint32_t* footer);
+
 // A match of length 2..257 at distance; uses a repeated slot when the
 // distance is one of the repeated distances, and updates them.
 LzxItem LzxMatchItem(uint32_t length, uint32_t distance, LzxRepeats* repeats);

@@ -1,8 +1,5 @@
 #include "lzx_lazy_parser.h"
 
-static const int kChainDepth = 48;
-static const uint32_t kNiceLength = 128;
-static const uint32_t kLazyLength = 48;  // a match this long is taken at once
 static const uint32_t kFarForShortMatch = 4096;
 
 struct Choice {
@@ -13,11 +10,12 @@ struct Choice {
 
 // The best match at position: a repeated distance of 2+ bytes or a new
 // distance of 3+ (a far 3-byte match costs more than its literals).
-static Choice ChooseAt(LzxParseState* state, const LzxHistory& history, uint32_t position, uint32_t end) {
+static Choice ChooseAt(LzxParseState* state, const LzxLazyTuning& tuning, const LzxHistory& history,
+                       uint32_t position, uint32_t end) {
     uint32_t maxLength = end - position < kLzxMaxMatch ? end - position : kLzxMaxMatch;
     Choice best = {0, 0, 0};
-    LzxMatch found = FindLongestMatch(&state->finder, history, position, maxLength, state->maxDistance, kChainDepth,
-                                      kNiceLength);
+    LzxMatch found = FindLongestMatch(&state->finder, history, position, maxLength, state->maxDistance,
+                                      tuning.chainDepth, tuning.niceLength);
     if (found.length >= 3 && (found.length > 3 || found.distance <= kFarForShortMatch)) {
         best = Choice{found.length, found.distance, 2 * found.length};
     }
@@ -30,13 +28,13 @@ static Choice ChooseAt(LzxParseState* state, const LzxHistory& history, uint32_t
     return best;
 }
 
-void ParseLazy(LzxParseState* state, const LzxHistory& history, uint32_t start, uint32_t end,
-               std::vector<LzxItem>* items) {
+void ParseLazy(LzxParseState* state, const LzxLazyTuning& tuning, const LzxHistory& history, uint32_t start,
+               uint32_t end, std::vector<LzxItem>* items) {
     uint32_t position = start;
     while (position < end) {
-        Choice current = ChooseAt(state, history, position, end);
-        while (current.length != 0 && current.length < kLazyLength && position + 1 < end) {
-            Choice next = ChooseAt(state, history, position + 1, end);
+        Choice current = ChooseAt(state, tuning, history, position, end);
+        while (current.length != 0 && current.length < tuning.lazyLength && position + 1 < end) {
+            Choice next = ChooseAt(state, tuning, history, position + 1, end);
             if (next.score <= current.score) break;
             items->push_back(LzxLiteralItem(*history.At(position)));
             position++;

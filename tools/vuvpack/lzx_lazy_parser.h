@@ -1,11 +1,20 @@
-// The lazy parser: at each position the longest match, unless the next
-// position starts a better one.
+// The greedy and lazy parsers: at each position the longest match, unless
+// (lazy) the next position starts a better one.
 #pragma once
 
 #include <vector>
 
 #include "lzx_format.h"
 #include "lzx_match_finder.h"
+
+// How hard the parser looks: candidates per position, the length that
+// stops the search, and the length from which a match is taken without
+// looking at the next position (0: never look, greedy).
+struct LzxLazyTuning {
+    int chainDepth;
+    uint32_t niceLength;
+    uint32_t lazyLength;
+};
 
 struct LzxParseState {
     LzxMatchFinder finder;
@@ -15,5 +24,5 @@ struct LzxParseState {
 
 // Parses the folder positions [start, end), all held in history; no match
 // reaches past end. Appends the items.
-void ParseLazy(LzxParseState* state, const LzxHistory& history, uint32_t start, uint32_t end,
-               std::vector<LzxItem>* items);
+void ParseLazy(LzxParseState* state, const LzxLazyTuning& tuning, const LzxHistory& history, uint32_t start,
+               uint32_t end, std::vector<LzxItem>* items);
