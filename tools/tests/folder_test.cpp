@@ -17,18 +17,6 @@
 
 namespace {
 
-time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
-    struct tm local = {};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return mktime(&local);
-}
-
 void SetModified(const std::string& path, time_t when) {
     struct timespec times[2] = {{when, 0}, {when, 0}};
     ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;

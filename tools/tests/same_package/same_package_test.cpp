@@ -27,18 +27,6 @@ namespace fs = std::filesystem;
 // TZ), matched to the Windows zone with the same rules.
 const char kZone[] = "Europe/Berlin";
 
-time_t BerlinTime(int year, int month, int day, int hour, int minute, int second) {
-    struct tm local = {};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    return mktime(&local);
-}
-
 struct PayloadFile {
     std::string name;  // below the payload folder
     std::string text;
@@ -97,12 +85,12 @@ TEST_F(SamePackageTest, BothBuildsMakeOnePackageThatThe32BitProductExtracts) {
     }
     const std::string kUnicode = "d\xC3\xA9j\xC3\xA0 vu/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xC3\x9C.txt";
     const std::vector<PayloadFile> files = {
-        {".hidden", "hidden by its dot", BerlinTime(2001, 2, 3, 4, 5, 6), false, "2001-02-03 04:05:06", 0x22},
-        {"docs/deep/nested/guide.txt", std::string(70000, 'g') + "end", BerlinTime(2012, 10, 27, 23, 30, 0), false,
+        {".hidden", "hidden by its dot", LocalTime(2001, 2, 3, 4, 5, 6), false, "2001-02-03 04:05:06", 0x22},
+        {"docs/deep/nested/guide.txt", std::string(70000, 'g') + "end", LocalTime(2012, 10, 27, 23, 30, 0), false,
          "2012-10-27 23:30:00", 0x20},
-        {kUnicode, "non-ASCII names", BerlinTime(1999, 1, 10, 8, 30, 0), false, "1999-01-10 08:30:00", 0xA0},
-        {"locked.txt", "read-only", BerlinTime(2003, 7, 15, 12, 0, 0), true, "2003-07-15 12:00:00", 0x21},
-        {"readme.txt", "summer time", BerlinTime(1998, 8, 1, 0, 30, 2), false, "1998-08-01 00:30:02", 0x20},
+        {kUnicode, "non-ASCII names", LocalTime(1999, 1, 10, 8, 30, 0), false, "1999-01-10 08:30:00", 0xA0},
+        {"locked.txt", "read-only", LocalTime(2003, 7, 15, 12, 0, 0), true, "2003-07-15 12:00:00", 0x21},
+        {"readme.txt", "summer time", LocalTime(1998, 8, 1, 0, 30, 2), false, "1998-08-01 00:30:02", 0x20},
     };
     std::string payload = Path("payload");
     for (const PayloadFile& file : files) {

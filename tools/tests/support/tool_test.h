@@ -2,6 +2,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
@@ -37,6 +38,10 @@ std::string VuvpackProgramFile();
 RunResult RunVuvpackCopy(const std::string& copy, const std::vector<std::string>& args);
 
 Bytes ReadFile(const std::string& path);
+// The moment of a date and time in the local zone (TZ), with that date's
+// own daylight-saving rule.
+time_t LocalTime(int year, int month, int day, int hour, int minute, int second);
+
 void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteFile(const std::string& path, const std::string& text);
 bool PathExists(const std::string& path);
