@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/messages.h"
 #include "app/state.h"
+#include "ui/progress_dialog.h"
 #include "../../res/resource.h"
 
 // Walks the levels of path from the drive root or the share on, creating
@@ -65,6 +66,7 @@ int BuildOutputPath(const WCHAR* destination, WCHAR* name, WCHAR* out) {
     if (!name[0] || wcspbrk(name, L":*?\"<>|") || tooLong) {
         // Unattended, a name too long for the destination is told from an invalid one.
         if (tooLong) NoteQuietFailure(ERROR_FILENAME_EXCED_RANGE);
+        WaitForProgressDialog();
         ShowFormattedBox(nullptr, IDS_INVALID_FILENAME_SKIPPED, name, kCaption, MB_ICONWARNING);
         return 0;
     }
@@ -80,6 +82,7 @@ int BuildOutputPath(const WCHAR* destination, WCHAR* name, WCHAR* out) {
     lstrcpynW(out + destinationLength, name, folderLength + 1);
     if (!CreateOutputFolder(out)) {
         G.AbortCode = -1;
+        WaitForProgressDialog();
         ShowStringBox(nullptr, IDS_CANNOT_CREATE_FOLDER, MB_ICONERROR);
         return -1;
     }

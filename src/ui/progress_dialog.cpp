@@ -58,7 +58,11 @@ HWND CreateProgressDialog(LONG archiveSize) {
     return dialog;
 }
 
-HWND ProgressOwner(void) {
+void WaitForProgressDialog(void) {
     if (G.ProgressReady) WaitForSingleObject(G.ProgressReady, INFINITE);
+}
+
+HWND ProgressOwner(void) {
+    WaitForProgressDialog();
     return G.ProgressWindow;
 }
