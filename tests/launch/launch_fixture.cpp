@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_driver.h"
 #include "test_files.h"
 
 std::wstring HelperProgram() { return BuildPath("tests/launch/launch_helper.exe"); }
@@ -48,10 +49,9 @@ std::wstring ProgramOf(const std::wstring& commandLine) {
 }
 
 void WaitForProcessEnd(DWORD processId) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (!process) return;
-    WaitForSingleObject(process, 20000);
-    CloseHandle(process);
+    ChildProcess process;
+    DWORD exitCode = 0;
+    if (process.Adopt(processId)) process.WaitForExit(20000, &exitCode);
 }
 
 void WriteInfScript(const std::wstring& infPath, const std::string& destinationDirs, const std::string& payload) {

@@ -23,7 +23,8 @@ HelperRecord ReadHelperRecord(const std::wstring& recordPath);
 std::wstring ParametersOf(const std::wstring& commandLine);
 // The first token of a command line, without quotes.
 std::wstring ProgramOf(const std::wstring& commandLine);
-// Waits (bounded) for a started helper to end, so its folder can go.
+// Waits (bounded) for a started helper to end, so its folder can go; one
+// that does not end in time is killed.
 void WaitForProcessEnd(DWORD processId);
 
 // Writes an .inf whose DefaultInstall copies the file payload (written
