@@ -16,9 +16,9 @@
 
 #include <initializer_list>
 
-#include "app/package_header.h"
-#include "app/state.h"
-#include "check/crc32_core.h"
+#include "base/crc32_core.h"
+#include "base/package_header.h"
+#include "base/state.h"
 #include "check/package_crc.h"
 
 static double Seconds(LARGE_INTEGER start, LARGE_INTEGER end) {

@@ -1,6 +1,6 @@
-#include "command_line.h"
+#include "app/command_line.h"
 
-#include "state.h"
+#include "base/state.h"
 
 // Copies length characters and terminates; FALSE when they don't fit.
 static BOOL CopyText(WCHAR* target, int capacity, const WCHAR* source, int length) {

@@ -1,23 +1,23 @@
-#include "driver.h"
+#include "app/driver.h"
 
 #include <shellapi.h>
 #include <stdlib.h>
 #include <wchar.h>
 
+#include "app/extraction_phase.h"
+#include "app/package.h"
+#include "app/private_folder.h"
+#include "base/file_access.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "base/string_list.h"
 #include "check/checked_range.h"
 #include "check/package_crc.h"
 #include "extract/output_path.h"
 #include "launch/launcher.h"
 #include "launch/wow64.h"
-#include "messages.h"
-#include "package.h"
-#include "paths.h"
-#include "private_folder.h"
-#include "../../res/resource.h"
-#include "state.h"
-#include "string_list.h"
-#include "extraction_phase.h"
-#include "file_access.h"
+#include "resource.h"
 #include "ui/destination_dialog.h"
 
 static void ShowErrorBox(UINT id) { ShowStringBox(nullptr, id, MB_ICONERROR); }

@@ -1,10 +1,10 @@
-#include "entry.h"
+#include "app/entry.h"
 
 #include <commctrl.h>
 
-#include "command_line.h"
-#include "driver.h"
-#include "state.h"
+#include "app/command_line.h"
+#include "app/driver.h"
+#include "base/state.h"
 
 // Keeps the program's own folder (a user's Downloads) out of the library
 // search. Older systems lack the call; they go on silently.

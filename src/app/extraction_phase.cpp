@@ -1,9 +1,9 @@
-#include "extraction_phase.h"
+#include "app/extraction_phase.h"
 
 #include <process.h>
 
+#include "base/state.h"
 #include "extract/worker.h"
-#include "state.h"
 #include "ui/progress_dialog.h"
 
 // Ends when the progress dialog posts the quit message (its WM_CLOSE).

@@ -1,5 +1,5 @@
-#include "entry.h"
-#include "state.h"
+#include "app/entry.h"
+#include "base/state.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR lpCmdLine, int) { return RunProgram(lpCmdLine); }
 

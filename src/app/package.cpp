@@ -1,14 +1,14 @@
-#include "package.h"
+#include "app/package.h"
 
 #include <shlobj.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "file_access.h"
-#include "image_end.h"
+#include "base/file_access.h"
+#include "base/image_end.h"
+#include "base/paths.h"
+#include "base/state.h"
 #include "launch/wow64.h"
-#include "paths.h"
-#include "state.h"
 
 enum {
     kCabinetBlockBytes = 32768,

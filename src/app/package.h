@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "package_header.h"
+#include "base/package_header.h"
 
 enum HeaderOutcome { EmptyPackage, NoHeader, ValidHeader };
 

@@ -1,7 +1,7 @@
-#include "private_folder.h"
+#include "app/private_folder.h"
 
-#include "package_header.h"
-#include "paths.h"
+#include "base/package_header.h"
+#include "base/paths.h"
 
 enum {
     kFolderNames = 1000,  // the name itself and ".1" to ".999"

@@ -1,8 +1,8 @@
-#include "checked_range.h"
+#include "check/checked_range.h"
 
-#include "../app/file_access.h"
-#include "../app/image_end.h"
-#include "certificate_table.h"
+#include "base/certificate_table.h"
+#include "base/file_access.h"
+#include "base/image_end.h"
 
 // The table is judged before the cabinet is located, by its place and its
 // first entry alone: anything else leaves the whole rest of the file

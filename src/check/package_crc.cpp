@@ -1,13 +1,13 @@
-#include "package_crc.h"
+#include "check/package_crc.h"
 
 #include <commctrl.h>
 #include <stdlib.h>
 
-#include "../../res/resource.h"
-#include "../app/file_access.h"
-#include "../app/messages.h"
-#include "../app/state.h"
-#include "../extract/throttle.h"
+#include "base/file_access.h"
+#include "base/messages.h"
+#include "base/state.h"
+#include "base/throttle.h"
+#include "resource.h"
 
 enum {
     kCrcBlockBytes = 65536,

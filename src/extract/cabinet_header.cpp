@@ -1,6 +1,6 @@
-#include "cabinet_header.h"
+#include "extract/cabinet_header.h"
 
-#include "app/file_access.h"
+#include "base/file_access.h"
 
 enum {
     kFixedHeaderBytes = 36,

@@ -1,8 +1,8 @@
-#include "cabinet_library.h"
+#include "extract/cabinet_library.h"
 
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/system_library.h"
+#include "base/messages.h"
+#include "base/state.h"
+#include "base/system_library.h"
 
 HFDI CabCreate(PFNALLOC alloc, PFNFREE free, PFNOPEN open, PFNREAD read, PFNWRITE write, PFNCLOSE close,
                PFNSEEK seek, int cpuType, PERF erf) {

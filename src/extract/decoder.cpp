@@ -1,14 +1,14 @@
-#include "decoder.h"
+#include "extract/decoder.h"
 
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "../../res/resource.h"
-#include "app/file_access.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "throttle.h"
+#include "base/file_access.h"
+#include "base/messages.h"
+#include "base/state.h"
+#include "base/throttle.h"
+#include "resource.h"
 #include "ui/progress_dialog.h"
 
 void* DIAMONDAPI DecoderAlloc(ULONG count) { return malloc(count); }

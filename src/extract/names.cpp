@@ -1,8 +1,8 @@
-#include "names.h"
+#include "extract/names.h"
 
-#include "app/paths.h"
-#include "app/messages.h"
-#include "app/state.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/state.h"
 #include "ui/progress_dialog.h"
 
 int CountLeadingOnes(BYTE value) {

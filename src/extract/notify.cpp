@@ -1,16 +1,16 @@
-#include "notify.h"
+#include "extract/notify.h"
 
 #include <io.h>
 
-#include "../../res/resource.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/string_list.h"
-#include "decoder.h"
-#include "names.h"
-#include "output_path.h"
-#include "replacement.h"
-#include "throttle.h"
+#include "base/messages.h"
+#include "base/state.h"
+#include "base/string_list.h"
+#include "base/throttle.h"
+#include "extract/decoder.h"
+#include "extract/names.h"
+#include "extract/output_path.h"
+#include "extract/replacement.h"
+#include "resource.h"
 #include "ui/overwrite_dialog.h"
 #include "ui/progress_dialog.h"
 

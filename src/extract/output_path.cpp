@@ -1,12 +1,12 @@
-#include "output_path.h"
+#include "extract/output_path.h"
 
 #include <wchar.h>
 
-#include "app/paths.h"
-#include "app/messages.h"
-#include "app/state.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "resource.h"
 #include "ui/progress_dialog.h"
-#include "../../res/resource.h"
 
 // Walks the levels of path from the drive root or the share on, creating
 // the missing ones. Levels that end before knownLength were found or

@@ -1,4 +1,4 @@
-#include "replacement.h"
+#include "extract/replacement.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,15 +1,15 @@
-#include "worker.h"
+#include "extract/worker.h"
 
 #include <io.h>
 
-#include "../../res/resource.h"
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/state.h"
-#include "cabinet_header.h"
-#include "cabinet_library.h"
-#include "decoder.h"
-#include "notify.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "extract/cabinet_header.h"
+#include "extract/cabinet_library.h"
+#include "extract/decoder.h"
+#include "extract/notify.h"
+#include "resource.h"
 #include "ui/progress_dialog.h"
 
 enum { kCabinetNameBytes = 128 };  // names handed to the library; they decide nothing

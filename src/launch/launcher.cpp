@@ -1,11 +1,11 @@
-#include "launcher.h"
+#include "launch/launcher.h"
 
 #include <shellapi.h>
 #include <strsafe.h>
 
-#include "../app/paths.h"
-#include "../app/state.h"
-#include "wow64.h"
+#include "base/paths.h"
+#include "base/state.h"
+#include "launch/wow64.h"
 
 enum {
     kCommandBufferChars = 1024,

@@ -1,8 +1,8 @@
-#include "wow64.h"
+#include "launch/wow64.h"
 
 #include <windows.h>
 
-#include "../app/state.h"
+#include "base/state.h"
 
 const WCHAR kNativeAlias[] = L"\\Sysnative\\";
 

@@ -1,8 +1,8 @@
-#include "archive_name_folder.h"
+#include "ui/archive_name_folder.h"
 
 #include <wchar.h>
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 static BOOL AppendArchiveName(WCHAR* text, int capacity, const WCHAR* baseName) {
     int length = lstrlenW(text);

@@ -1,11 +1,11 @@
-#include "completion_popup.h"
+#include "ui/completion_popup.h"
 
 #include <stdlib.h>
 #include <wchar.h>
 
-#include "../../res/resource.h"
-#include "app/string_list.h"
-#include "network_names.h"
+#include "base/string_list.h"
+#include "resource.h"
+#include "ui/network_names.h"
 
 // A candidate joins a parent of up to MAX_PATH + 1 characters (the read
 // text with ":\" added) and a found name of up to MAX_PATH - 1.

@@ -5,7 +5,7 @@
 // listBoxProc, keyboardHook, SuppressNextChange, PathList and ServerList.
 #pragma once
 
-#include "app/state.h"
+#include "base/state.h"
 
 enum {
     kPopupRows = 16,  // rows shown before the list scrolls

@@ -1,14 +1,14 @@
-#include "destination_dialog.h"
+#include "ui/destination_dialog.h"
 
 #include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "../../res/resource.h"
-#include "app/state.h"
-#include "archive_name_folder.h"
-#include "completion_popup.h"
-#include "theme.h"
+#include "base/state.h"
+#include "resource.h"
+#include "ui/archive_name_folder.h"
+#include "ui/completion_popup.h"
+#include "ui/theme.h"
 
 int ShowDestinationDialog(const WCHAR* archiveBaseName) {
     if (G.QuietRun) return IDOK;  // unattended: the destination as it stands

@@ -1,9 +1,9 @@
-#include "network_names.h"
+#include "ui/network_names.h"
 
 #include <wchar.h>
 
-#include "app/string_list.h"
-#include "app/system_library.h"
+#include "base/string_list.h"
+#include "base/system_library.h"
 
 // One enumeration result at a time; an entry that needs more ends the
 // enumeration (ERROR_MORE_DATA), as any other nonzero answer does.

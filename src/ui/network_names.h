@@ -4,7 +4,7 @@
 // planted beside a downloaded package must not load with the program.
 #pragma once
 
-#include "app/state.h"
+#include "base/state.h"
 
 // Adds each server (\\NAME) of the provider's first domain or workgroup
 // whose name begins with prefix (any case; every server when prefix is

@@ -1,14 +1,14 @@
-#include "overwrite_dialog.h"
+#include "ui/overwrite_dialog.h"
 
 #include <shellapi.h>
 #include <stdlib.h>
 #include <strsafe.h>
 #include <wchar.h>
 
-#include "../../res/resource.h"
-#include "app/paths.h"
-#include "progress_dialog.h"
-#include "theme.h"
+#include "base/paths.h"
+#include "resource.h"
+#include "ui/progress_dialog.h"
+#include "ui/theme.h"
 
 // Result of Yes to All; the caller sets OverwriteAll on it.
 enum { YesToAllResult = 100 };

@@ -1,7 +1,7 @@
 // The overwrite question (template 2007), modal on the worker thread.
 #pragma once
 
-#include "app/state.h"
+#include "base/state.h"
 
 // Asks about query->path, owned by G.ProgressWindow. Returns 6 (Yes,
 // Newer), 7 (No), 100 (Yes to All) or -1 (Cancel, Esc, the close box, or

@@ -1,9 +1,9 @@
-#include "progress_dialog.h"
+#include "ui/progress_dialog.h"
 
 #include <commctrl.h>
 
-#include "../../res/resource.h"
-#include "app/state.h"
+#include "base/state.h"
+#include "resource.h"
 
 // Ends the extraction phase's message loop. The window handle stays in
 // G.ProgressWindow: the worker may still send to it, to no effect.

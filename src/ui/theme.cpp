@@ -1,4 +1,4 @@
-#include "theme.h"
+#include "ui/theme.h"
 
 // ETDT_ENABLETAB of the theme library's header: enable the texture, tab-page
 // look.

@@ -6,9 +6,9 @@
 #include "app/command_line.h"
 #include "app/entry.h"
 #include "app/package.h"
-#include "app/state.h"
-#include "import_patch.h"
-#include "test_files.h"
+#include "base/state.h"
+#include "support/import_patch.h"
+#include "support/test_files.h"
 
 // Real files and folders for the parser's search: {cab} an existing
 // cabinet file, {out} an existing folder, {file} another existing file,
@@ -18,7 +18,7 @@ protected:
     void SetUp() override {
         CreateDirectoryW((root_ / L"pkg").c_str(), nullptr);
         CreateDirectoryW((root_ / L"out").c_str(), nullptr);
-        WriteBytes(root_ / L"pkg\\data.cab", ReadBytes(BuildPath("tests/app/sample.cab")));
+        WriteBytes(root_ / L"pkg\\data.cab", ReadBytes(BuildPath("tests/base/sample.cab")));
         WriteBytes(root_ / L"file.txt", std::string("text"));
     }
 

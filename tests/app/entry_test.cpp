@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "test_files.h"
+#include "support/test_files.h"
 
 // Runs the built program with the given command line (its own name
 // included) and returns its exit code.

@@ -2,11 +2,11 @@
 
 #include <string.h>
 
-#include "app/file_access.h"
 #include "app/package.h"
-#include "app/state.h"
-#include "pe_image.h"
-#include "test_files.h"
+#include "base/file_access.h"
+#include "base/state.h"
+#include "support/pe_image.h"
+#include "support/test_files.h"
 
 static void Put(std::vector<unsigned char>& bytes, size_t offset, const std::string& text) {
     if (bytes.size() < offset + text.size()) bytes.resize(offset + text.size(), 0);
@@ -96,7 +96,7 @@ TEST(LocateCabinet, SmallFiles) {
 }
 
 TEST(LocateCabinet, RealCabinetStartsAtZero) {
-    std::vector<unsigned char> cabinet = ReadBytes(BuildPath("tests/app/sample.cab"));
+    std::vector<unsigned char> cabinet = ReadBytes(BuildPath("tests/base/sample.cab"));
     ASSERT_GT(cabinet.size(), 8u);
     Search search = Locate(cabinet);
     EXPECT_EQ((LONG)cabinet.size(), search.size);

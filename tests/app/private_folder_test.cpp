@@ -10,10 +10,10 @@
 
 #include <string>
 
-#include "app/package_header.h"
 #include "app/private_folder.h"
-#include "import_patch.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "support/import_patch.h"
+#include "support/test_files.h"
 
 namespace {
 

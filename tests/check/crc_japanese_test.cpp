@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "answer_box.h"
 #include "check/package_crc.h"
-#include "test_files.h"
+#include "support/answer_box.h"
+#include "support/test_files.h"
 
 TEST(CheckPackageCrcJapanese, TheMismatchMessageNamesTheArchive) {
     TempFolder temp;

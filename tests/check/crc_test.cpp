@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "app/file_access.h"
-#include "app/image_end.h"
 #include "app/package.h"
-#include "app/package_header.h"
-#include "app/state.h"
+#include "base/crc32_core.h"
+#include "base/file_access.h"
+#include "base/image_end.h"
+#include "base/package_header.h"
+#include "base/state.h"
 #include "check/checked_range.h"
-#include "check/crc32_core.h"
 #include "check/package_crc.h"
-#include "answer_box.h"
-#include "import_patch.h"
-#include "test_files.h"
+#include "support/answer_box.h"
+#include "support/import_patch.h"
+#include "support/test_files.h"
 
 // Bit by bit, straight from the definition: no tables.
 static uint32_t ReferenceCrc(const std::vector<unsigned char>& bytes, size_t from = 0) {

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "../../res/resource.h"
-#include "cab_writer.h"
-#include "module_run.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 namespace {
 

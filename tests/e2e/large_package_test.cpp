@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/package_header.h"
-#include "cab_writer.h"
-#include "check/crc32_core.h"
-#include "module_run.h"
-#include "pe_image.h"
-#include "test_files.h"
+#include "base/crc32_core.h"
+#include "base/package_header.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/pe_image.h"
+#include "support/test_files.h"
 
 namespace {
 

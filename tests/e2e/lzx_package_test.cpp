@@ -2,8 +2,8 @@
 // cabinet library: every byte comes out, and a damaged one is reported.
 #include <gtest/gtest.h>
 
-#include "module_run.h"
-#include "test_files.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 namespace {
 

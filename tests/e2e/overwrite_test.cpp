@@ -2,10 +2,10 @@
 // dialog, and a run cancelled in the progress dialog.
 #include <gtest/gtest.h>
 
-#include "../../res/resource.h"
-#include "cab_writer.h"
-#include "module_run.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // 64-bit variant, and an extraction that failed without a cancel.
 #include <gtest/gtest.h>
 
-#include "app/package_header.h"
-#include "cab_writer.h"
-#include "module_run.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 namespace {
 

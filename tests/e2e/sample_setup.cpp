@@ -17,7 +17,7 @@
 // installer's and wait for it.
 #include <windows.h>
 
-#include "../support/helper_io.h"
+#include "support/helper_io.h"
 
 #include <algorithm>
 #include <string>

@@ -7,11 +7,11 @@
 
 #include <functional>
 
-#include "app/image_end.h"
-#include "app/package_header.h"
-#include "check/crc32_core.h"
-#include "module_run.h"
-#include "test_files.h"
+#include "base/crc32_core.h"
+#include "base/image_end.h"
+#include "base/package_header.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 namespace {
 

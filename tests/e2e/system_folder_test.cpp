@@ -11,10 +11,10 @@
 
 #include <string>
 
-#include "cab_writer.h"
-#include "module_run.h"
-#include "pe_image.h"
-#include "test_files.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/pe_image.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // without arguments, as a user double-clicks it.
 #include <gtest/gtest.h>
 
-#include "module_run.h"
-#include "test_files.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 namespace {
 

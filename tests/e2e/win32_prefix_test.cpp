@@ -2,9 +2,9 @@
 // there is no WOW64: string 22, and nothing is extracted or run.
 #include <gtest/gtest.h>
 
-#include "app/package_header.h"
-#include "module_run.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "support/e2e/module_run.h"
+#include "support/test_files.h"
 
 TEST(Win32Prefix, A64BitPackageShowsString22AndDoesNothing) {
     // Guards the fixture: the test really runs in the 32-bit prefix.

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "base/state.h"
 #include "extract/decoder.h"
-#include "test_files.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -12,18 +12,18 @@
 #include <thread>
 #include <vector>
 
-#include "../../res/resource.h"
 #include "app/extraction_phase.h"
-#include "app/state.h"
-#include "answer_box.h"
-#include "cab_writer.h"
-#include "engine_run.h"
+#include "base/state.h"
 #include "extract/decoder.h"
 #include "extract/names.h"
 #include "extract/notify.h"
 #include "extract/output_path.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/answer_box.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
 
 namespace {
 

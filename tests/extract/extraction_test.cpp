@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
-#include "app/string_list.h"
-#include "cab_writer.h"
-#include "engine_run.h"
-#include "test_files.h"
+#include "base/state.h"
+#include "base/string_list.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // encoding test and the decoding, down to whole extractions.
 #include <gtest/gtest.h>
 
-#include "app/state.h"
-#include "cab_writer.h"
-#include "engine_run.h"
+#include "base/state.h"
 #include "extract/names.h"
-#include "test_files.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/test_files.h"
 
 TEST(JapaneseNames, RunUnderCodePage932) { EXPECT_EQ(932u, GetACP()); }
 

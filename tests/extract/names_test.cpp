@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "app/state.h"
+#include "base/state.h"
 #include "extract/names.h"
 #include "extract/output_path.h"
-#include "test_files.h"
+#include "support/test_files.h"
 
 struct CleanCase {
     const wchar_t* stored;

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "app/extraction_phase.h"
-#include "app/state.h"
-#include "answer_box.h"
-#include "cab_writer.h"
-#include "engine_run.h"
-#include "test_files.h"
+#include "base/state.h"
+#include "support/answer_box.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/test_files.h"
 
 TEST(NoCabinetLibrary, LibraryCannotBeLoadedHere) {
     EXPECT_EQ(nullptr, LoadLibraryA("C:\\windows\\system32\\cabinet.dll"));

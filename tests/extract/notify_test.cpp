@@ -7,14 +7,14 @@
 
 #include <string>
 
-#include "app/state.h"
-#include "app/string_list.h"
-#include "cab_writer.h"
-#include "engine_run.h"
+#include "base/state.h"
+#include "base/string_list.h"
 #include "extract/decoder.h"
 #include "extract/notify.h"
-#include "import_patch.h"
-#include "test_files.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/import_patch.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "extract/replacement.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
 
 namespace {
 

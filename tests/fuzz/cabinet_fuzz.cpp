@@ -27,11 +27,11 @@
 #include <string>
 #include <vector>
 
-#include "answer_box.h"
-#include "app/state.h"
-#include "cab_writer.h"
+#include "base/state.h"
 #include "extract/worker.h"
-#include "test_files.h"
+#include "support/answer_box.h"
+#include "support/cab_writer.h"
+#include "support/test_files.h"
 
 namespace {
 

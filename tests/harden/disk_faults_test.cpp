@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "answer_box.h"
-#include "../extract/engine_run.h"
-#include "app/state.h"
-#include "cab_writer.h"
+#include "base/state.h"
 #include "extract/output_path.h"
-#include "mount_paths.h"
-#include "test_files.h"
+#include "support/answer_box.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/harden/mount_paths.h"
+#include "support/test_files.h"
 
 namespace {
 

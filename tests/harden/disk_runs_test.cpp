@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "../e2e/module_run.h"
-#include "../../res/resource.h"
-#include "app/package_header.h"
-#include "cab_writer.h"
-#include "mount_paths.h"
-#include "stored_files.h"
-#include "pe_image.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "resource.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/harden/mount_paths.h"
+#include "support/harden/stored_files.h"
+#include "support/pe_image.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "hostile_names.h"
+#include "support/harden/hostile_names.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "hostile_names.h"
-#include "test_files.h"
+#include "support/harden/hostile_names.h"
+#include "support/test_files.h"
 
 namespace {
 

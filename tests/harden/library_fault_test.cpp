@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "../e2e/module_run.h"
-#include "stored_files.h"
-#include "test_files.h"
+#include "support/e2e/module_run.h"
+#include "support/harden/stored_files.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // kept as cases: the engine refuses them before the library sees them.
 #include <gtest/gtest.h>
 
-#include "../extract/engine_run.h"
-#include "app/state.h"
-#include "cab_writer.h"
+#include "base/state.h"
 #include "extract/cabinet_header.h"
-#include "test_files.h"
+#include "support/cab_writer.h"
+#include "support/extract/engine_run.h"
+#include "support/test_files.h"
 
 namespace {
 

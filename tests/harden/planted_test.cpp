@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "../launch/launch_fixture.h"
-#include "app/package_header.h"
-#include "cab_writer.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "support/cab_writer.h"
+#include "support/launch/launch_fixture.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "../e2e/module_run.h"
-#include "app/package_header.h"
-#include "cab_writer.h"
-#include "mount_paths.h"
-#include "pe_image.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "support/cab_writer.h"
+#include "support/e2e/module_run.h"
+#include "support/harden/mount_paths.h"
+#include "support/pe_image.h"
+#include "support/test_files.h"
 
 namespace {
 

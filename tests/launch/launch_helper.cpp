@@ -12,7 +12,7 @@
 // reaches its message loop.
 #include <windows.h>
 
-#include "../support/helper_io.h"
+#include "support/helper_io.h"
 
 #include <string>
 

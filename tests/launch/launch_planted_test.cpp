@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "launch/launcher.h"
-#include "launch_fixture.h"
-#include "test_files.h"
+#include "support/launch/launch_fixture.h"
+#include "support/test_files.h"
 
 TEST(PlantedRundll32, IsNotTheOneThatRuns) {
     WCHAR self[MAX_PATH];

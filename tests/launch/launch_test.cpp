@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "answer_box.h"
-#include "app/state.h"
-#include "gui_driver.h"
-#include "import_patch.h"
+#include "base/state.h"
 #include "launch/launcher.h"
-#include "launch_fixture.h"
-#include "test_files.h"
+#include "support/answer_box.h"
+#include "support/gui_driver.h"
+#include "support/import_patch.h"
+#include "support/launch/launch_fixture.h"
+#include "support/test_files.h"
 
 static std::wstring WithoutTrailingBackslash(std::wstring path) {
     if (path.size() > 3 && path.back() == L'\\') path.pop_back();

@@ -4,9 +4,9 @@
 
 #include <thread>
 
-#include "import_patch.h"
-#include "launch_fixture.h"
 #include "launch/wow64.h"
+#include "support/import_patch.h"
+#include "support/launch/launch_fixture.h"
 
 TEST(Wow64, ReportsWow64InThe64BitPrefix) {
     EXPECT_NE(0, Wow64Control(-1));

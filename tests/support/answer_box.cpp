@@ -1,12 +1,12 @@
-#include "answer_box.h"
+#include "support/answer_box.h"
 
 #include <windows.h>
 
 #include <thread>
 
-#include "../../res/resource.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
 
 AnsweredBox AnswerBoxDuring(const std::wstring& caption, const std::function<void()>& action) {
     AnsweredBox box;

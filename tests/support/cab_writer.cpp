@@ -1,11 +1,11 @@
-#include "cab_writer.h"
+#include "support/cab_writer.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "app/package_header.h"
-#include "test_files.h"
+#include "base/package_header.h"
+#include "support/test_files.h"
 
 static void Put16(std::vector<unsigned char>& out, uint32_t value) {
     out.push_back(value & 0xFF);

@@ -1,8 +1,8 @@
-#include "gui_driver.h"
+#include "support/gui_driver.h"
 
 #include <gtest/gtest.h>
 
-#include "test_files.h"
+#include "support/test_files.h"
 
 namespace {
 

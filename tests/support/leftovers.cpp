@@ -1,4 +1,4 @@
-#include "leftovers.h"
+#include "support/leftovers.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "gui_driver.h"
-#include "test_files.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
 
 namespace {
 

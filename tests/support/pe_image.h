@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/package_header.h"
+#include "base/package_header.h"
 
 enum : uint32_t {
     kScnCode = 0x00000020,

@@ -3,8 +3,8 @@
 // left open.
 #include <gtest/gtest.h>
 
-#include "app/state.h"
-#include "leftovers.h"
+#include "base/state.h"
+#include "support/leftovers.h"
 
 int main(int argc, char** argv) {
     SetStateDefaults();

@@ -1,6 +1,6 @@
-#include "window_watcher.h"
+#include "support/window_watcher.h"
 
-#include "gui_driver.h"
+#include "support/gui_driver.h"
 
 namespace {
 

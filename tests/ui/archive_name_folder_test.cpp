@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "test_files.h"
+#include "support/test_files.h"
 #include "ui/archive_name_folder.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/string_list.h"
-#include "test_files.h"
+#include "base/string_list.h"
+#include "support/test_files.h"
 #include "ui/completion_popup.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/string_list.h"
-#include "fake_network.h"
-#include "test_files.h"
+#include "base/string_list.h"
+#include "support/test_files.h"
+#include "support/ui/fake_network.h"
 #include "ui/completion_popup.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The destination dialog under the Japanese user interface.
 #include <gtest/gtest.h>
 
-#include "dialog_fixture.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
+#include "support/ui/dialog_fixture.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "../../res/resource.h"
-#include "app/string_list.h"
-#include "dialog_fixture.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "base/string_list.h"
+#include "resource.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
+#include "support/ui/dialog_fixture.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "../../res/resource.h"
-#include "dialog_harness.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
+#include "support/ui/dialog_harness.h"
 
 namespace {
 

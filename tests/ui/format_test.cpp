@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "dialog_harness.h"
+#include "support/ui/dialog_harness.h"
 #include "ui/overwrite_dialog.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "gui_driver.h"
-#include "test_files.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
 
 namespace {
 

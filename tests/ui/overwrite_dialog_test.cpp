@@ -6,11 +6,11 @@
 
 #include <thread>
 
-#include "../../res/resource.h"
-#include "app/state.h"
-#include "dialog_harness.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "base/state.h"
+#include "resource.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
+#include "support/ui/dialog_harness.h"
 #include "ui/overwrite_dialog.h"
 #include "ui/progress_dialog.h"
 

@@ -6,10 +6,10 @@
 
 #include <atomic>
 
-#include "../../res/resource.h"
-#include "app/state.h"
-#include "dialog_harness.h"
-#include "gui_driver.h"
+#include "base/state.h"
+#include "resource.h"
+#include "support/gui_driver.h"
+#include "support/ui/dialog_harness.h"
 #include "ui/progress_dialog.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../../res/resource.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include "../../res/resource.h"
-#include "dialog_harness.h"
-#include "gui_driver.h"
-#include "test_files.h"
+#include "resource.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
+#include "support/ui/dialog_harness.h"
 #include "ui/theme.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "app/image_end.h"
-#include "pe_fixture.h"
-#include "tool_test.h"
+#include "base/image_end.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
 
 namespace {
 

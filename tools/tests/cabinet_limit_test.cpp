@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pe_fixture.h"
-#include "tool_test.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
 
 namespace {
 

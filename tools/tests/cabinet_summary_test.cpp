@@ -2,9 +2,9 @@
 // (reserve areas, neighbouring cabinets, several methods), and damage.
 #include <functional>
 
-#include "cabinet_format.h"
-#include "cabinet_summary.h"
-#include "tool_test.h"
+#include "support/tool_test.h"
+#include "vuvpack/cabinet_format.h"
+#include "vuvpack/cabinet_summary.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "check/certificate_table.h"
-#include "tool_test.h"
+#include "base/certificate_table.h"
+#include "support/tool_test.h"
 
 namespace {
 

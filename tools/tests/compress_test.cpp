@@ -1,11 +1,11 @@
 // build --compress and --quiet, inspect's folders, the progress line.
 #include <filesystem>
 
-#include "cabinet_decoders.h"
-#include "pe_fixture.h"
-#include "progress_line.h"
-#include "test_data.h"
-#include "tool_test.h"
+#include "support/cabinet_decoders.h"
+#include "support/pe_fixture.h"
+#include "support/test_data.h"
+#include "support/tool_test.h"
+#include "vuvpack/progress_line.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The package CRC: the shared core, what build stores, what inspect checks.
 #include <string.h>
 
-#include "package_layout.h"
-#include "pe_fixture.h"
-#include "tool_test.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
+#include "vuvpack/package_layout.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <functional>
 #include <set>
 
-#include "cab_entries.h"
-#include "folder_cabinet.h"
-#include "pe_fixture.h"
-#include "tool_test.h"
+#include "support/cab_entries.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
+#include "vuvpack/folder_cabinet.h"
 
 namespace {
 

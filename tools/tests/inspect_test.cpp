@@ -1,6 +1,6 @@
 // inspect: decoded header, cabinet summary, kinds of file and exit status.
-#include "pe_fixture.h"
-#include "tool_test.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <set>
 
-#include "cab_entries.h"
-#include "pe_fixture.h"
-#include "tool_test.h"
+#include "support/cab_entries.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "lzx_match_finder.h"
-#include "test_data.h"
+#include "support/test_data.h"
+#include "vuvpack/lzx_match_finder.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // decoders: every file comes out as it went in.
 #include <functional>
 
-#include "cabinet_decoders.h"
-#include "e8_translation.h"
-#include "test_data.h"
+#include "support/cabinet_decoders.h"
+#include "support/test_data.h"
+#include "vuvpack/e8_translation.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <functional>
 
-#include "app/image_end.h"
-#include "app/package_header.h"
-#include "package_layout.h"
-#include "tool_test.h"
+#include "base/image_end.h"
+#include "base/package_header.h"
+#include "support/tool_test.h"
+#include "vuvpack/package_layout.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/image_end.h"
-#include "pe_fixture.h"
-#include "stub_lookup.h"
-#include "stub_version.h"
-#include "tool_test.h"
+#include "base/image_end.h"
+#include "support/pe_fixture.h"
+#include "support/tool_test.h"
+#include "vuvpack/stub_lookup.h"
+#include "vuvpack/stub_version.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // UTF-8 arguments to UTF-16 header text and back, and the cabinet's place.
-#include "header_text.h"
-#include "package_layout.h"
-#include "tool_test.h"
+#include "support/tool_test.h"
+#include "vuvpack/header_text.h"
+#include "vuvpack/package_layout.h"
 
 namespace {
 

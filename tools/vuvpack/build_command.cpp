@@ -1,20 +1,20 @@
-#include "build_command.h"
+#include "vuvpack/build_command.h"
 
 #include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
-#include "cabinet_summary.h"
-#include "console_text.h"
-#include "file_io.h"
-#include "folder_cabinet.h"
-#include "header_text.h"
-#include "output_file.h"
-#include "package_layout.h"
-#include "progress_line.h"
-#include "report.h"
-#include "stub_lookup.h"
+#include "vuvpack/cabinet_summary.h"
+#include "vuvpack/console_text.h"
+#include "vuvpack/file_io.h"
+#include "vuvpack/folder_cabinet.h"
+#include "vuvpack/header_text.h"
+#include "vuvpack/output_file.h"
+#include "vuvpack/package_layout.h"
+#include "vuvpack/progress_line.h"
+#include "vuvpack/report.h"
+#include "vuvpack/stub_lookup.h"
 
 static const char kBuildHelp[] =
     "Usage: vuvpack build [--stub STUB | --arch ARCH] (--cab FILE | --dir FOLDER) -o OUT\n"

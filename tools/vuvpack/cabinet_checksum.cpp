@@ -1,6 +1,6 @@
-#include "cabinet_checksum.h"
+#include "vuvpack/cabinet_checksum.h"
 
-#include "cabinet_format.h"
+#include "vuvpack/cabinet_format.h"
 
 uint32_t CabinetChecksum(const uint8_t* data, size_t size, uint32_t seed) {
     uint32_t sum = seed;

@@ -1,12 +1,12 @@
-#include "cabinet_summary.h"
+#include "vuvpack/cabinet_summary.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 
-#include "cabinet_format.h"
-#include "file_io.h"
+#include "vuvpack/cabinet_format.h"
+#include "vuvpack/file_io.h"
 
 enum { kFlagPrevCabinet = 0x0001, kFlagNextCabinet = 0x0002, kFlagReservePresent = 0x0004 };
 

@@ -1,9 +1,9 @@
-#include "cabinet_writer.h"
+#include "vuvpack/cabinet_writer.h"
 
 #include <string.h>
 
-#include "cabinet_checksum.h"
-#include "mszip_encoder.h"
+#include "vuvpack/cabinet_checksum.h"
+#include "vuvpack/mszip_encoder.h"
 
 bool PlanFolders(const std::vector<CabinetEntry>& entries, uint64_t folderLimit, std::vector<size_t>* firstEntries,
                  std::string* error) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cabinet_format.h"
-#include "lzx_encoder.h"
+#include "vuvpack/cabinet_format.h"
+#include "vuvpack/lzx_encoder.h"
 
 enum CabinetMethod { kCompressNone, kCompressMszip, kCompressLzx };
 

@@ -1,4 +1,4 @@
-#include "console_text.h"
+#include "vuvpack/console_text.h"
 
 #include <time.h>
 #include <unistd.h>

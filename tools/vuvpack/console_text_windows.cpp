@@ -1,8 +1,8 @@
-#include "console_text.h"
+#include "vuvpack/console_text.h"
 
 #include <io.h>
 
-#include "wide_text_windows.h"
+#include "vuvpack/wide_text_windows.h"
 
 static HANDLE ConsoleOf(FILE* stream) {
     HANDLE handle = (HANDLE)_get_osfhandle(_fileno(stream));

@@ -1,6 +1,6 @@
-#include "e8_translation.h"
+#include "vuvpack/e8_translation.h"
 
-#include "cabinet_format.h"
+#include "vuvpack/cabinet_format.h"
 
 // The inverse of the decoder's rule, which turns an absolute value a with
 // -position <= a < fileSize into a - position (a >= 0) or a + fileSize

@@ -1,3 +1,3 @@
-#include "vuvpack_main.h"
+#include "vuvpack/vuvpack_main.h"
 
 int main(int argc, char** argv) { return VuvpackMain(std::vector<std::string>(argv + 1, argv + argc)); }

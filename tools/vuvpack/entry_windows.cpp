@@ -3,8 +3,8 @@
 #include <stdio.h>
 #include <wchar.h>
 
-#include "vuvpack_main.h"
-#include "wide_text_windows.h"
+#include "vuvpack/vuvpack_main.h"
+#include "vuvpack/wide_text_windows.h"
 
 // Unicode arguments; output to pipes and files byte for byte as on Linux
 // (UTF-8, LF line ends): text mode would turn each LF into CR LF.

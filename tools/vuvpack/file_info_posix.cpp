@@ -1,8 +1,8 @@
-#include "file_info.h"
+#include "vuvpack/file_info.h"
 
 #include <sys/stat.h>
 
-#include "cabinet_format.h"
+#include "vuvpack/cabinet_format.h"
 
 // Linux has no attribute bits: archive always (the file is new to the
 // cabinet), read-only when the owner may not write, hidden for a leading

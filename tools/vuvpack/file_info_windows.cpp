@@ -1,7 +1,7 @@
-#include "file_info.h"
+#include "vuvpack/file_info.h"
 
-#include "cabinet_format.h"
-#include "wide_text_windows.h"
+#include "vuvpack/cabinet_format.h"
+#include "vuvpack/wide_text_windows.h"
 
 static const DWORD kCabinetAttributeBits =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;

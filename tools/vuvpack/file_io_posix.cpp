@@ -1,4 +1,4 @@
-#include "file_io.h"
+#include "vuvpack/file_io.h"
 
 #include <errno.h>
 #include <fcntl.h>

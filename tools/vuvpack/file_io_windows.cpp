@@ -1,10 +1,10 @@
-#include "file_io.h"
+#include "vuvpack/file_io.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <io.h>
 
-#include "wide_text_windows.h"
+#include "vuvpack/wide_text_windows.h"
 
 // A folder opens too, as on Linux, so that callers say "not a regular file"
 // of it rather than the access error the C library would give.

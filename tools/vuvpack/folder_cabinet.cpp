@@ -1,16 +1,16 @@
-#include "folder_cabinet.h"
+#include "vuvpack/folder_cabinet.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 
-#include "file_info.h"
-#include "file_io.h"
-#include "folder_walk.h"
-#include "header_text.h"
-#include "local_time.h"
-#include "package_layout.h"
+#include "vuvpack/file_info.h"
+#include "vuvpack/file_io.h"
+#include "vuvpack/folder_walk.h"
+#include "vuvpack/header_text.h"
+#include "vuvpack/local_time.h"
+#include "vuvpack/package_layout.h"
 
 std::string FolderTotalsProblem(uint64_t fileCount) {
     if (fileCount == 0) return "holds no file; a cabinet needs at least one";

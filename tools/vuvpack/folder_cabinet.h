@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cabinet_writer.h"
+#include "vuvpack/cabinet_writer.h"
 
 struct FolderFile {
     std::string path;  // what is read: the file, or the file a link leads to

@@ -1,4 +1,4 @@
-#include "folder_walk.h"
+#include "vuvpack/folder_walk.h"
 
 #include <dirent.h>
 #include <limits.h>

@@ -1,6 +1,6 @@
-#include "folder_walk.h"
+#include "vuvpack/folder_walk.h"
 
-#include "wide_text_windows.h"
+#include "vuvpack/wide_text_windows.h"
 
 const char kPathSeparator = '\\';
 

@@ -1,4 +1,4 @@
-#include "header_text.h"
+#include "vuvpack/header_text.h"
 
 #include <string.h>
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/package_header.h"
+#include "base/package_header.h"
 
 struct HeaderTextField {
     const char* name;    // field name, as reports show it

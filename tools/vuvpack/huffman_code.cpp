@@ -1,4 +1,4 @@
-#include "huffman_code.h"
+#include "vuvpack/huffman_code.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,14 +1,14 @@
-#include "inspect_command.h"
+#include "vuvpack/inspect_command.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "app/image_end.h"
-#include "console_text.h"
-#include "file_io.h"
-#include "inspect_report.h"
-#include "package_layout.h"
-#include "report.h"
+#include "base/image_end.h"
+#include "vuvpack/console_text.h"
+#include "vuvpack/file_io.h"
+#include "vuvpack/inspect_report.h"
+#include "vuvpack/package_layout.h"
+#include "vuvpack/report.h"
 
 static const char kInspectHelp[] =
     "Usage: vuvpack inspect PACKAGE [--json]\n"

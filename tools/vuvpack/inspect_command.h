@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/package_header.h"
-#include "cabinet_summary.h"
-#include "check/certificate_table.h"
+#include "base/certificate_table.h"
+#include "base/package_header.h"
+#include "vuvpack/cabinet_summary.h"
 
 enum HeaderState { kNoImage, kNothingAppended, kNoHeader, kValidHeader };
 enum CrcState { kCrcNone, kCrcOk, kCrcMismatch };

@@ -1,9 +1,9 @@
-#include "inspect_report.h"
+#include "vuvpack/inspect_report.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "header_text.h"
+#include "vuvpack/header_text.h"
 
 std::string Hex32(uint32_t value) {
     char text[16];

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "inspect_command.h"
+#include "vuvpack/inspect_command.h"
 
 std::string InspectionText(const std::string& path, const Inspection& inspection);
 std::string InspectionJson(const std::string& path, const Inspection& inspection);

@@ -1,8 +1,8 @@
-#include "local_time.h"
+#include "vuvpack/local_time.h"
 
 #include <string.h>
 
-#include "wide_text_windows.h"
+#include "vuvpack/wide_text_windows.h"
 
 // SystemTimeToTzSpecificLocalTime applies the zone's standard or daylight
 // bias that holds on the given date. Before 1601 (no FILETIME) the

@@ -1,10 +1,10 @@
-#include "lzx_encoder.h"
+#include "vuvpack/lzx_encoder.h"
 
 #include <string.h>
 
-#include "cabinet_format.h"
-#include "e8_translation.h"
-#include "huffman_code.h"
+#include "vuvpack/cabinet_format.h"
+#include "vuvpack/e8_translation.h"
+#include "vuvpack/huffman_code.h"
 
 // Frames per block: trees cost a few hundred bytes, so a block spans
 // several frames. Blocks always end at a frame's end, so an uncompressed

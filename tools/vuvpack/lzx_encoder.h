@@ -8,11 +8,11 @@
 
 #include <vector>
 
-#include "lzx_bit_writer.h"
-#include "lzx_format.h"
-#include "lzx_lazy_parser.h"
-#include "lzx_match_finder.h"
-#include "lzx_optimal_parser.h"
+#include "vuvpack/lzx_bit_writer.h"
+#include "vuvpack/lzx_format.h"
+#include "vuvpack/lzx_lazy_parser.h"
+#include "vuvpack/lzx_match_finder.h"
+#include "vuvpack/lzx_optimal_parser.h"
 
 // The levels differ in the parser alone: greedy, lazy, or the cheapest
 // path by the block's codes.

@@ -1,4 +1,4 @@
-#include "lzx_format.h"
+#include "vuvpack/lzx_format.h"
 
 static const int kSlotsByWindow[] = {30, 32, 34, 36, 38, 42, 50};
 

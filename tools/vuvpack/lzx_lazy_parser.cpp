@@ -1,4 +1,4 @@
-#include "lzx_lazy_parser.h"
+#include "vuvpack/lzx_lazy_parser.h"
 
 static const uint32_t kFarForShortMatch = 4096;
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "lzx_format.h"
-#include "lzx_match_finder.h"
+#include "vuvpack/lzx_format.h"
+#include "vuvpack/lzx_match_finder.h"
 
 // How hard the parser looks: candidates per position, the length that
 // stops the search, and the length from which a match is taken without

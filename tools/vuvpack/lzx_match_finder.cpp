@@ -1,4 +1,4 @@
-#include "lzx_match_finder.h"
+#include "vuvpack/lzx_match_finder.h"
 
 static uint32_t HashAt(const LzxMatchFinder& finder, const uint8_t* bytes) {
     uint32_t key = ((uint32_t)bytes[0] << 16) | ((uint32_t)bytes[1] << 8) | bytes[2];

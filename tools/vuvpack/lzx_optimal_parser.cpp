@@ -1,4 +1,4 @@
-#include "lzx_optimal_parser.h"
+#include "vuvpack/lzx_optimal_parser.h"
 
 #include <algorithm>
 

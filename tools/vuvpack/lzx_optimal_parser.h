@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "lzx_format.h"
-#include "lzx_match_finder.h"
+#include "vuvpack/lzx_format.h"
+#include "vuvpack/lzx_match_finder.h"
 
 // What each symbol costs, in bits.
 struct LzxCosts {

@@ -1,16 +1,16 @@
 // vuvpack: builds self-extracting packages and inspects them.
-#include "vuvpack_main.h"
+#include "vuvpack/vuvpack_main.h"
 
 #include <stdio.h>
 
 #include <string>
 #include <vector>
 
-#include "build_command.h"
-#include "console_text.h"
-#include "inspect_command.h"
-#include "report.h"
-#include "version_command.h"
+#include "vuvpack/build_command.h"
+#include "vuvpack/console_text.h"
+#include "vuvpack/inspect_command.h"
+#include "vuvpack/report.h"
+#include "vuvpack/version_command.h"
 
 static const char kHelp[] =
     "Usage: vuvpack COMMAND [ARGS]\n"

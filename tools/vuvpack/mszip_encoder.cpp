@@ -1,8 +1,8 @@
-#include "mszip_encoder.h"
+#include "vuvpack/mszip_encoder.h"
 
 #include <zlib.h>
 
-#include "cabinet_format.h"
+#include "vuvpack/cabinet_format.h"
 
 bool MszipEncodeBlock(const uint8_t* data, size_t size, std::vector<uint8_t>* out, std::string* error) {
     z_stream stream = {};

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "vuvpack/output_file.h"
 
 #include <errno.h>
 #include <stdint.h>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "package_layout.h"
+#include "vuvpack/package_layout.h"
 
 static std::string Folder(const std::string& path) {
     size_t slash = path.rfind('/');

@@ -1,10 +1,10 @@
-#include "output_file.h"
+#include "vuvpack/output_file.h"
 
 #include <errno.h>
 #include <string.h>
 
-#include "package_layout.h"
-#include "wide_text_windows.h"
+#include "vuvpack/package_layout.h"
+#include "vuvpack/wide_text_windows.h"
 
 static std::string Folder(const std::string& path) {
     size_t slash = path.find_last_of("/\\");

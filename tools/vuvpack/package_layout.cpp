@@ -1,12 +1,12 @@
-#include "package_layout.h"
+#include "vuvpack/package_layout.h"
 
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
-#include "app/image_end.h"
-#include "app/little_endian.h"
-#include "file_io.h"
+#include "base/image_end.h"
+#include "base/little_endian.h"
+#include "vuvpack/file_io.h"
 
 int64_t FindCabinetSignature(const uint8_t* data, size_t count) {
     if (count < sizeof kCabinetSignature) return -1;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/package_header.h"
-#include "check/crc32_core.h"
+#include "base/crc32_core.h"
+#include "base/package_header.h"
 
 // "MSCF" and the reserved field after it: what the module searches for.
 static const uint8_t kCabinetSignature[8] = {'M', 'S', 'C', 'F', 0, 0, 0, 0};

@@ -1,4 +1,4 @@
-#include "program_path.h"
+#include "vuvpack/program_path.h"
 
 #include <filesystem>
 #include <system_error>

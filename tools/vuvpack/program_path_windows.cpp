@@ -1,6 +1,6 @@
-#include "program_path.h"
+#include "vuvpack/program_path.h"
 
-#include "wide_text_windows.h"
+#include "vuvpack/wide_text_windows.h"
 
 std::string ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');

@@ -1,8 +1,8 @@
-#include "progress_line.h"
+#include "vuvpack/progress_line.h"
 
 #include <stdio.h>
 
-#include "console_text.h"
+#include "vuvpack/console_text.h"
 
 static const uint64_t kRedrawMs = 250;
 

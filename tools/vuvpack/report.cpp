@@ -1,6 +1,6 @@
-#include "report.h"
+#include "vuvpack/report.h"
 
-#include "console_text.h"
+#include "vuvpack/console_text.h"
 
 void ReportError(const std::string& text) { WriteText(stderr, "vuvpack: " + text + "\n"); }
 

@@ -1,4 +1,4 @@
-#include "stub_lookup.h"
+#include "vuvpack/stub_lookup.h"
 
 #include <filesystem>
 #include <system_error>

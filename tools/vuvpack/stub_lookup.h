@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "program_path.h"
+#include "vuvpack/program_path.h"
 
 struct StubArch {
     const char* name;  // the value of --arch

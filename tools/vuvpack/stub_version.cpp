@@ -1,8 +1,8 @@
-#include "stub_version.h"
+#include "vuvpack/stub_version.h"
 
 #include <string.h>
 
-#include "package_layout.h"
+#include "vuvpack/package_layout.h"
 
 // VS_FIXEDFILEINFO starts with this signature and structure version 1.0;
 // the file version's two halves follow.

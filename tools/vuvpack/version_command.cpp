@@ -1,12 +1,12 @@
-#include "version_command.h"
+#include "vuvpack/version_command.h"
 
 #include <stdio.h>
 
 #include <string>
 
-#include "console_text.h"
-#include "stub_lookup.h"
-#include "stub_version.h"
+#include "vuvpack/console_text.h"
+#include "vuvpack/stub_lookup.h"
+#include "vuvpack/stub_version.h"
 
 int RunVersion() {
     WriteText(stdout, std::string("vuvpack ") + VUV_VERSION + "\n");

@@ -1,8 +1,8 @@
-#include "wide_text_windows.h"
+#include "vuvpack/wide_text_windows.h"
 
 #include <errno.h>
 
-#include "header_text.h"
+#include "vuvpack/header_text.h"
 
 std::wstring WideText(const std::string& text) {
     std::u16string wide;

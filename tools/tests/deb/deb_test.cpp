@@ -8,8 +8,8 @@
 #include <set>
 #include <sstream>
 
-#include "app/image_end.h"
-#include "tool_test.h"
+#include "base/image_end.h"
+#include "support/tool_test.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <map>
 #include <set>
 
-#include "app/image_end.h"
-#include "cab_entries.h"
-#include "tool_test.h"
+#include "base/image_end.h"
+#include "support/cab_entries.h"
+#include "support/tool_test.h"
 
 namespace {
 

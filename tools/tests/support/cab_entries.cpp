@@ -1,4 +1,4 @@
-#include "cab_entries.h"
+#include "support/cab_entries.h"
 
 #include <stdio.h>
 

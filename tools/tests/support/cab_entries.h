@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tool_test.h"
+#include "support/tool_test.h"
 
 struct CabEntry {
     std::string name;  // as stored: backslashes, UTF-8 or ANSI bytes

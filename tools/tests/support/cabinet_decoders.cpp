@@ -1,4 +1,4 @@
-#include "cabinet_decoders.h"
+#include "support/cabinet_decoders.h"
 
 #include <algorithm>
 #include <filesystem>

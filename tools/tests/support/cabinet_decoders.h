@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cabinet_writer.h"
-#include "tool_test.h"
+#include "support/tool_test.h"
+#include "vuvpack/cabinet_writer.h"
 
 struct MemoryFile {
     std::string name;  // stored name, backslashes

@@ -1,4 +1,4 @@
-#include "pe_fixture.h"
+#include "support/pe_fixture.h"
 
 #include <string.h>
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "tool_test.h"
+#include "support/tool_test.h"
 
 struct FixtureSection {
     uint32_t rawOffset;  // PointerToRawData

@@ -1,4 +1,4 @@
-#include "test_data.h"
+#include "support/test_data.h"
 
 #include <algorithm>
 #include <string>

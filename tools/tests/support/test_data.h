@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "tool_test.h"
+#include "support/tool_test.h"
 
 // A small fixed-seed generator (xorshift64*).
 struct TestRandom {

@@ -1,4 +1,4 @@
-#include "tool_test.h"
+#include "support/tool_test.h"
 
 #include <fcntl.h>
 #include <spawn.h>
