@@ -45,6 +45,10 @@ while [ "$next" -lt "$total" ]; do
   wait "$runner" || status=$?
   case "$status" in
     0 | 1) next=$((next + count)) ;;  # 1: faults recorded, the batch ran to its end
+    5)
+      echo "batch $next+$count: too few cases extracted" >>"$work/faults.txt"
+      next=$((next + count))
+      ;;
     *)
       index=$(cat "$work/state.txt")
       # A fault the harness could not record itself (Wine may end the

@@ -1,6 +1,7 @@
 #include "vuvpack/huffman_code.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 struct MergeItem {
@@ -20,26 +21,35 @@ void BuildCodeLengths(const uint32_t* counts, int symbolCount, int maxLength, ui
         lengths[used[0] == 0 ? 1 : 0] = 1;
         return;
     }
-    std::stable_sort(used.begin(), used.end(), [counts](int a, int b) { return counts[a] < counts[b]; });
+    // By count, ties in symbol order.
+    std::sort(used.begin(), used.end(),
+              [counts](int a, int b) { return counts[a] < counts[b] || (counts[a] == counts[b] && a < b); });
     size_t n = used.size();
 
     // Level maxLength - 1 holds the leaves alone; each level above merges
-    // the leaves with the pairs of the level below.
-    std::vector<std::vector<MergeItem>> levels(maxLength);
-    for (size_t i = 0; i < n; i++) levels[maxLength - 1].push_back({counts[used[i]], true});
+    // the leaves with the pairs of the level below. All levels in one
+    // allocation: a level holds at most 2n - 1 items.
+    size_t stride = 2 * n;
+    // Not cleared: each level is written before it is read.
+    std::unique_ptr<MergeItem[]> levels(new MergeItem[(size_t)maxLength * stride]);
+    std::vector<size_t> levelSizes(maxLength);
+    MergeItem* bottom = levels.get() + (size_t)(maxLength - 1) * stride;
+    for (size_t i = 0; i < n; i++) bottom[i] = {counts[used[i]], true};
+    levelSizes[maxLength - 1] = n;
     for (int level = maxLength - 2; level >= 0; level--) {
-        const std::vector<MergeItem>& below = levels[level + 1];
-        std::vector<MergeItem>& merged = levels[level];
-        size_t leaf = 0, pair = 0, pairs = below.size() / 2;
+        const MergeItem* below = levels.get() + (size_t)(level + 1) * stride;
+        MergeItem* merged = levels.get() + (size_t)level * stride;
+        size_t leaf = 0, pair = 0, pairs = levelSizes[level + 1] / 2, size = 0;
         while (leaf < n || pair < pairs) {
             uint64_t pairWeight = pair < pairs ? below[2 * pair].weight + below[2 * pair + 1].weight : 0;
             if (leaf < n && (pair == pairs || counts[used[leaf]] <= pairWeight)) {
-                merged.push_back({counts[used[leaf++]], true});
+                merged[size++] = {counts[used[leaf++]], true};
             } else {
-                merged.push_back({pairWeight, false});
+                merged[size++] = {pairWeight, false};
                 pair++;
             }
         }
+        levelSizes[level] = size;
     }
     // The first 2n - 2 items of the top level; each leaf among the chosen
     // items of a level adds one bit to its symbol's length.
@@ -47,7 +57,7 @@ void BuildCodeLengths(const uint32_t* counts, int symbolCount, int maxLength, ui
     for (int level = 0; level < maxLength && chosen > 0; level++) {
         size_t leaves = 0, pairs = 0;
         for (size_t i = 0; i < chosen; i++) {
-            if (levels[level][i].leaf) {
+            if (levels[(size_t)level * stride + i].leaf) {
                 lengths[used[leaves++]]++;
             } else {
                 pairs++;

@@ -28,7 +28,7 @@ void WriteMemoryCabinet(const std::string& path, const std::vector<MemoryFile>& 
     WriteFile(path, cabinet);
 }
 
-const CabinetDecoder kCabinetDecoders[3] = {
+const CabinetDecoder kCabinetDecoders[4] = {
     {"cabextract",
      [](const std::string& cabinet, const std::string& folder) {
          return std::vector<std::string>{"cabextract", "-q", "-d", folder, cabinet};
@@ -40,6 +40,10 @@ const CabinetDecoder kCabinetDecoders[3] = {
     {"bsdtar",
      [](const std::string& cabinet, const std::string& folder) {
          return std::vector<std::string>{"bsdtar", "-x", "-f", cabinet, "-C", folder};
+     }},
+    {"gcab",
+     [](const std::string& cabinet, const std::string& folder) {
+         return std::vector<std::string>{"gcab", "-x", "-C", folder, cabinet};
      }},
 };
 

@@ -1,6 +1,6 @@
 // Our cabinet writer driven from memory, and the independent decoders that
-// must read what it writes: libmspack (cabextract), 7-Zip (7zz) and
-// libarchive (bsdtar).
+// must read what it writes: libmspack (cabextract), 7-Zip (7zz), libarchive
+// (bsdtar) and libgcab (gcab).
 #pragma once
 
 #include <stdint.h>
@@ -26,7 +26,7 @@ struct CabinetDecoder {
     std::vector<std::string> (*command)(const std::string& cabinet, const std::string& folder);
 };
 
-extern const CabinetDecoder kCabinetDecoders[3];
+extern const CabinetDecoder kCabinetDecoders[4];
 
 // Extracts the cabinet with the decoder into a fresh folder and compares
 // every file with what was packed (and that nothing else came out). Adds

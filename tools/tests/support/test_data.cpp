@@ -64,3 +64,16 @@ Bytes RepeatBytes(TestRandom* random, size_t size) {
     }
     return bytes;
 }
+
+Bytes TextNoiseTextBytes(TestRandom* random) {
+    const size_t kFrame = 32768;
+    Bytes bytes = TextBytes(random, 3 * kFrame);
+    Bytes noise = RandomBytes(random, 4 * kFrame);
+    const size_t kDistance = 5000, kPiece = 64;
+    std::copy(noise.end() - kDistance - kPiece, noise.end() - kDistance, noise.end() - kPiece);
+    Bytes text = TextBytes(random, 3 * kFrame);
+    std::copy(noise.end() - kDistance, noise.end() - kDistance + kPiece, text.begin());
+    bytes.insert(bytes.end(), noise.begin(), noise.end());
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    return bytes;
+}

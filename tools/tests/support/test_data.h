@@ -27,3 +27,9 @@ Bytes RunBytes(TestRandom* random, size_t size);
 Bytes CallBytes(TestRandom* random, size_t size);
 // Pieces of earlier output copied with changes, from near and far.
 Bytes RepeatBytes(TestRandom* random, size_t size);
+// Three frames (32 KiB each) of text, four of random bytes, three of text:
+// data whose character changes at frame ends. The random bytes end with
+// the 64 bytes from 5000 back, and the second text starts with the bytes
+// from 5000 back: its first match takes the distance that the random bytes
+// left as the last one.
+Bytes TextNoiseTextBytes(TestRandom* random);
