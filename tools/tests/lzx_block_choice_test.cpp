@@ -31,13 +31,7 @@ size_t CabinetSize(const std::string& path) { return ReadFile(path).size(); }
 
 class LzxBlockChoice : public ToolTest, public ::testing::WithParamInterface<LzxLevel> {};
 
-std::string LevelName(const ::testing::TestParamInfo<LzxLevel>& info) {
-    static const char* const kNames[] = {"fast", "default", "best"};
-    return kNames[info.param];
-}
-
-INSTANTIATE_TEST_SUITE_P(Level, LzxBlockChoice, ::testing::Values(kLzxLevelFast, kLzxLevelDefault, kLzxLevelBest),
-                         LevelName);
+INSTANTIATE_TEST_SUITE_P(Level, LzxBlockChoice, EveryLzxLevel(), LzxLevelName);
 
 // The default and best levels end a block where the text stops and where
 // it starts again, and send the noise as it is; the fast level keeps its

@@ -79,13 +79,7 @@ protected:
     CabinetSettings Lzx(int windowBits, bool e8 = true) const { return ::Lzx(GetParam(), windowBits, e8); }
 };
 
-std::string LevelName(const ::testing::TestParamInfo<LzxLevel>& info) {
-    static const char* const kNames[] = {"fast", "default", "best"};
-    return kNames[info.param];
-}
-
-INSTANTIATE_TEST_SUITE_P(Level, LzxRoundTrip, ::testing::Values(kLzxLevelFast, kLzxLevelDefault, kLzxLevelBest),
-                         LevelName);
+INSTANTIATE_TEST_SUITE_P(Level, LzxRoundTrip, EveryLzxLevel(), LzxLevelName);
 
 TEST_P(LzxRoundTrip, EveryDecoderExtractsEveryCase) {
     const size_t kFrame = 32768;

@@ -77,3 +77,8 @@ Bytes TextNoiseTextBytes(TestRandom* random) {
     bytes.insert(bytes.end(), text.begin(), text.end());
     return bytes;
 }
+
+std::string LzxLevelName(const ::testing::TestParamInfo<LzxLevel>& info) {
+    static const char* const kNames[] = {"fast", "default", "best"};
+    return kNames[info.param];
+}

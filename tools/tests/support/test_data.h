@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "support/tool_test.h"
+#include "vuvpack/lzx_encoder.h"
 
 // A small fixed-seed generator (xorshift64*).
 struct TestRandom {
@@ -33,3 +34,9 @@ Bytes RepeatBytes(TestRandom* random, size_t size);
 // from 5000 back: its first match takes the distance that the random bytes
 // left as the last one.
 Bytes TextNoiseTextBytes(TestRandom* random);
+
+// Every LZX level as a test parameter, named as on vuvpack's command line.
+inline auto EveryLzxLevel() {
+    return ::testing::Values(kLzxLevelFast, kLzxLevelDefault, kLzxLevelBest);
+}
+std::string LzxLevelName(const ::testing::TestParamInfo<LzxLevel>& info);
