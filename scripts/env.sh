@@ -92,7 +92,7 @@ start_session() {
     xvfb_pid=$!
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    trap stop_session EXIT
+    at_exit stop_session
   fi
   echo "$DISPLAY" >"$tree/display"
   wineserver -p 2>/dev/null || true  # one may already serve this prefix
@@ -108,3 +108,11 @@ stop_session() {
   kill "$xvfb_pid" 2>/dev/null || true
 }
 session_trees=()
+
+# Adds a command to what runs at the script's end, before any command that
+# was there (scripts/test sets one before it sources this file).
+at_exit() {
+  local earlier
+  earlier=$(trap -p EXIT | sed -E "s/^trap -- '(.*)' EXIT$/\1/")
+  trap "$1${earlier:+; $earlier}" EXIT
+}
