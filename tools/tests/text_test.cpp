@@ -2,6 +2,7 @@
 #include "support/tool_test.h"
 #include "vuvpack/header_text.h"
 #include "vuvpack/package_layout.h"
+#include "vuvpack/utf_text.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "vuvpack/cabinet_summary.h"
 #include "vuvpack/console_text.h"
+#include "vuvpack/error_text.h"
 #include "vuvpack/file_io.h"
 #include "vuvpack/folder_cabinet.h"
 #include "vuvpack/header_text.h"

@@ -2,16 +2,14 @@
 
 #include <sys/stat.h>
 
-#include "vuvpack/cabinet_format.h"
-
 // Linux has no attribute bits: archive always (the file is new to the
 // cabinet), read-only when the owner may not write, hidden for a leading
 // dot; never system.
 static uint32_t AttributesOf(const std::string& path, const struct stat& status) {
-    uint32_t attributes = kAttributeArchive;
-    if (!(status.st_mode & S_IWUSR)) attributes |= kAttributeReadOnly;
+    uint32_t attributes = kFileArchive;
+    if (!(status.st_mode & S_IWUSR)) attributes |= kFileReadOnly;
     size_t slash = path.rfind('/');
-    if (path[slash == std::string::npos ? 0 : slash + 1] == '.') attributes |= kAttributeHidden;
+    if (path[slash == std::string::npos ? 0 : slash + 1] == '.') attributes |= kFileHidden;
     return attributes;
 }
 

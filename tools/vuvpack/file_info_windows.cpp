@@ -1,13 +1,12 @@
 #include "vuvpack/file_info.h"
 
-#include "vuvpack/cabinet_format.h"
 #include "vuvpack/wide_text_windows.h"
 
-static const DWORD kCabinetAttributeBits =
+static const DWORD kAskedAttributeBits =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-static_assert(FILE_ATTRIBUTE_READONLY == kAttributeReadOnly && FILE_ATTRIBUTE_HIDDEN == kAttributeHidden &&
-                  FILE_ATTRIBUTE_SYSTEM == kAttributeSystem && FILE_ATTRIBUTE_ARCHIVE == kAttributeArchive,
-              "the cabinet keeps the system's attribute bits");
+static_assert(FILE_ATTRIBUTE_READONLY == kFileReadOnly && FILE_ATTRIBUTE_HIDDEN == kFileHidden &&
+                  FILE_ATTRIBUTE_SYSTEM == kFileSystem && FILE_ATTRIBUTE_ARCHIVE == kFileArchive,
+              "the bits are the system's own");
 
 // Symbolic links and junctions are links; other reparse points (cloud
 // placeholders, deduplicated files) read as what they hold.
@@ -48,6 +47,6 @@ bool ReadEntryInfo(const std::string& path, bool followLinks, EntryInfo* info) {
                                                                         : kEntryFile;
     info->size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
     info->modified = UnixTime(data.ftLastWriteTime);
-    info->attributes = data.dwFileAttributes & kCabinetAttributeBits;
+    info->attributes = data.dwFileAttributes & kAskedAttributeBits;
     return true;
 }

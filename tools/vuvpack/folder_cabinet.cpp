@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "vuvpack/error_text.h"
 #include "vuvpack/file_info.h"
 #include "vuvpack/file_io.h"
 #include "vuvpack/folder_walk.h"
-#include "vuvpack/header_text.h"
 #include "vuvpack/local_time.h"
-#include "vuvpack/package_layout.h"
+#include "vuvpack/utf_text.h"
 
 std::string FolderTotalsProblem(uint64_t fileCount) {
     if (fileCount == 0) return "holds no file; a cabinet needs at least one";
@@ -52,6 +52,17 @@ static bool ResolveLink(FolderScan* scan, const std::string& path, std::string* 
     return true;
 }
 
+// The cabinet's bits for a file's read-only, hidden, system and archive
+// attributes.
+static uint32_t CabinetAttributes(uint32_t fileAttributes) {
+    uint32_t attributes = 0;
+    if (fileAttributes & kFileReadOnly) attributes |= kAttributeReadOnly;
+    if (fileAttributes & kFileHidden) attributes |= kAttributeHidden;
+    if (fileAttributes & kFileSystem) attributes |= kAttributeSystem;
+    if (fileAttributes & kFileArchive) attributes |= kAttributeArchive;
+    return attributes;
+}
+
 static bool AddFile(FolderScan* scan, const std::string& path, const std::string& name, const EntryInfo& info) {
     std::string problem = StoredNameProblem(name);
     if (!problem.empty()) return Fail(scan, path, problem);
@@ -73,7 +84,7 @@ static bool AddFile(FolderScan* scan, const std::string& path, const std::string
     std::replace(file.name.begin(), file.name.end(), '/', '\\');
     file.size = info.size;
     file.modified = info.modified;
-    file.attributes = info.attributes;
+    file.attributes = CabinetAttributes(info.attributes);
     for (unsigned char c : name) {
         if (c >= 0x80) file.attributes |= kAttributeNameIsUtf8;
     }

@@ -19,12 +19,6 @@ struct HeaderTextField {
 enum { kDestinationField, kCommandField, kCaptionField, kPromptField, kHeaderTextFieldCount };
 extern const HeaderTextField kHeaderTextFields[kHeaderTextFieldCount];
 
-// Strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool Utf8ToUtf16(const std::string& text, std::u16string* out);
-
-// Unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(const std::u16string& text);
-
 // Stores text in the field as UTF-16LE, NUL-terminated, the rest of the
 // field zero. Returns an empty string, or the problem (without the option).
 std::string PutHeaderText(PackageHeader* header, const HeaderTextField& field, const std::string& utf8);

@@ -5,6 +5,7 @@
 
 #include "base/image_end.h"
 #include "vuvpack/console_text.h"
+#include "vuvpack/error_text.h"
 #include "vuvpack/file_io.h"
 #include "vuvpack/inspect_report.h"
 #include "vuvpack/package_layout.h"

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "vuvpack/package_layout.h"
+#include "vuvpack/error_text.h"
 
 static std::string Folder(const std::string& path) {
     size_t slash = path.rfind('/');

@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <string.h>
 
-#include "vuvpack/package_layout.h"
+#include "vuvpack/error_text.h"
 #include "vuvpack/wide_text_windows.h"
 
 static std::string Folder(const std::string& path) {

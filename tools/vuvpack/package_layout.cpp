@@ -1,11 +1,11 @@
 #include "vuvpack/package_layout.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "base/image_end.h"
 #include "base/little_endian.h"
+#include "vuvpack/error_text.h"
 #include "vuvpack/file_io.h"
 
 int64_t FindCabinetSignature(const uint8_t* data, size_t count) {
@@ -39,8 +39,6 @@ PackageHeader NewPackageHeader() {
     header.OpenFolderWhenDone = 1;
     return header;
 }
-
-std::string ErrnoText() { return strerror(errno); }
 
 static bool ReadAt(FILE* file, uint64_t offset, void* buffer, size_t count) {
     return SeekTo(file, offset) && fread(buffer, 1, count, file) == count;

@@ -68,5 +68,3 @@ struct CrcRun {
 void CrcStart(CrcRun* run);
 void CrcAdd(CrcRun* run, const uint8_t* bytes, size_t count);
 uint32_t CrcValue(const CrcRun& run);
-
-std::string ErrnoText();

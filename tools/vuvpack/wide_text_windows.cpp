@@ -2,7 +2,7 @@
 
 #include <errno.h>
 
-#include "vuvpack/header_text.h"
+#include "vuvpack/utf_text.h"
 
 std::wstring WideText(const std::string& text) {
     std::u16string wide;
