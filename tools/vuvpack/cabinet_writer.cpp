@@ -5,6 +5,9 @@
 #include "vuvpack/cabinet_checksum.h"
 #include "vuvpack/mszip_encoder.h"
 
+static_assert(kLzxFrameSize == kDataBlockBytes && kLzxMaxChunkBytes <= kMaxDataBlockCompressed,
+              "each LZX frame goes into one data block");
+
 bool PlanFolders(const std::vector<CabinetEntry>& entries, uint64_t folderLimit, std::vector<size_t>* firstEntries,
                  std::string* error) {
     firstEntries->clear();

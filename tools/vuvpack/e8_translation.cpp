@@ -1,6 +1,7 @@
 #include "vuvpack/e8_translation.h"
 
-#include "vuvpack/cabinet_format.h"
+#include "base/little_endian.h"
+#include "vuvpack/lzx_format.h"
 
 // The inverse of the decoder's rule, which turns an absolute value a with
 // -position <= a < fileSize into a - position (a >= 0) or a + fileSize
@@ -19,9 +20,9 @@ void TranslateE8Frame(uint8_t* data, uint32_t size, uint32_t framePosition, int3
             i++;
             continue;
         }
-        int32_t relative = (int32_t)Le32(data + i + 1);
+        int32_t relative = (int32_t)ReadU32(data + i + 1);
         int64_t absolute = AbsoluteOperand(relative, (int64_t)framePosition + i, fileSize);
-        PutLe32(data + i + 1, (uint32_t)(int32_t)absolute);
+        PutLzxU32(data + i + 1, (uint32_t)(int32_t)absolute);
         i += 5;
     }
 }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "vuvpack/cabinet_format.h"
 #include "vuvpack/e8_translation.h"
 #include "vuvpack/huffman_code.h"
 
@@ -155,7 +154,7 @@ static bool WriteCoded(LzxEncoder* encoder, uint32_t blockSize, const BlockItems
             }
         }
         AlignToWord(&writer);
-        if (writer.bytes.size() - cut > kMaxDataBlockCompressed) return false;
+        if (writer.bytes.size() - cut > kLzxMaxChunkBytes) return false;
         CutFrame(&writer, &cut, encoder->frameSizes[frame], chunks);
     }
     return true;
@@ -173,7 +172,7 @@ static void WriteUncompressed(LzxEncoder* encoder, size_t frames, uint32_t block
     PutBits(&writer, 0, writer.pendingCount > 0 ? 16 - writer.pendingCount : 16);
     for (uint32_t distance : repeats.distance) {
         uint8_t bytes[4];
-        PutLe32(bytes, distance);
+        PutLzxU32(bytes, distance);
         writer.bytes.insert(writer.bytes.end(), bytes, bytes + 4);
     }
     size_t offset = 0;

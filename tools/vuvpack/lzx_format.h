@@ -6,6 +6,10 @@
 static const int kLzxMinWindowBits = 15;
 static const int kLzxMaxWindowBits = 21;
 static const uint32_t kLzxFrameSize = 32768;
+// A frame's coded bytes go into a data block of their own, which holds at
+// most 6 KiB more than the frame; a block whose frames would take more is
+// sent as it is.
+static const uint32_t kLzxMaxChunkBytes = kLzxFrameSize + 6144;
 static const uint32_t kLzxMinMatch = 2;
 static const uint32_t kLzxMaxMatch = 257;
 static const int kLzxLiteralCount = 256;
@@ -17,6 +21,12 @@ static const int kLzxMaxMainSymbols = kLzxLiteralCount + kLzxLengthHeaders * kLz
 static const int kLzxMaxCodeLength = 16;
 static const int kLzxMaxPretreeLength = 15;  // sent in 4 bits
 enum { kLzxBlockVerbatim = 1, kLzxBlockAligned = 2, kLzxBlockUncompressed = 3 };
+
+// The stream's 32-bit values (an E8 call's operand, an uncompressed block's
+// repeated distances) are little-endian.
+inline void PutLzxU32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; i++) at[i] = (uint8_t)(value >> (8 * i));
+}
 
 // Position slots of a window of 2^windowBits bytes.
 int LzxPositionSlots(int windowBits);
