@@ -3,8 +3,8 @@
 #include <functional>
 
 #include "support/tool_test.h"
-#include "vuvpack/cabinet_format.h"
-#include "vuvpack/cabinet_summary.h"
+#include "vuvpack/cabinet/cabinet_format.h"
+#include "vuvpack/cabinet/cabinet_summary.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "support/pe_fixture.h"
 #include "support/test_data.h"
 #include "support/tool_test.h"
-#include "vuvpack/progress_line.h"
+#include "vuvpack/commands/progress_line.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "support/pe_fixture.h"
 #include "support/tool_test.h"
-#include "vuvpack/package_layout.h"
+#include "vuvpack/package/package_layout.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "support/cab_entries.h"
 #include "support/pe_fixture.h"
 #include "support/tool_test.h"
-#include "vuvpack/folder_cabinet.h"
+#include "vuvpack/package/folder_cabinet.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Code lengths as the LZX decoders' tables need them: complete, within
 // the length limit, and canonical codes that no other code begins.
 #include "support/test_data.h"
-#include "vuvpack/huffman_code.h"
+#include "vuvpack/lzx/huffman_code.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // choice sees is what the writer then writes.
 #include "support/cabinet_decoders.h"
 #include "support/test_data.h"
-#include "vuvpack/lzx_encoder.h"
+#include "vuvpack/lzx/lzx_encoder.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "support/test_data.h"
-#include "vuvpack/lzx_match_finder.h"
+#include "vuvpack/lzx/lzx_match_finder.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "support/cabinet_decoders.h"
 #include "support/test_data.h"
-#include "vuvpack/e8_translation.h"
+#include "vuvpack/lzx/e8_translation.h"
 
 namespace {
 

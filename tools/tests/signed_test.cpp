@@ -9,7 +9,7 @@
 #include "base/image_end.h"
 #include "base/package_header.h"
 #include "support/tool_test.h"
-#include "vuvpack/package_layout.h"
+#include "vuvpack/package/package_layout.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "base/image_end.h"
 #include "support/pe_fixture.h"
 #include "support/tool_test.h"
-#include "vuvpack/stub_lookup.h"
-#include "vuvpack/stub_version.h"
+#include "vuvpack/commands/stub_lookup.h"
+#include "vuvpack/package/stub_version.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // UTF-8 arguments to UTF-16 header text and back, and the cabinet's place.
 #include "support/tool_test.h"
-#include "vuvpack/header_text.h"
-#include "vuvpack/package_layout.h"
-#include "vuvpack/utf_text.h"
+#include "vuvpack/package/header_text.h"
+#include "vuvpack/package/package_layout.h"
+#include "vuvpack/system/utf_text.h"
 
 namespace {
 

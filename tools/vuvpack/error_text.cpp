@@ -1,6 +1,0 @@
-#include "vuvpack/error_text.h"
-
-#include <errno.h>
-#include <string.h>
-
-std::string ErrnoText() { return strerror(errno); }
