@@ -7,6 +7,12 @@
 - Layers in src/: app/ is the top and nobody else's; base/ is the ground
   floor and uses no part; the parts (check, extract, launch, ui) use base/
   and each other without a cycle.
+- Parts of vuvpack (tools/vuvpack/): every file lies in a part's folder, and
+  a part uses only the parts below it: commands, package, cabinet, lzx,
+  system, top to bottom, so nothing uses commands/. A system's forms
+  (system/posix/, system/windows/) are included only by the same system's
+  forms; the rest reaches them through the headers in system/. Of the
+  module, the tool and its tests use base/ only.
 """
 import os
 import re
@@ -15,6 +21,9 @@ import sys
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 SOURCES = ('.cpp', '.h', '.c')
 PARTS = ('check', 'extract', 'launch', 'ui')
+# vuvpack's parts, bottom first: each uses only those before it.
+TOOL_PARTS = ('system', 'lzx', 'cabinet', 'package', 'commands')
+SYSTEMS = ('posix', 'windows')
 
 # Where a file's quoted includes may come from: the roots of its folder.
 ROOTS = [
@@ -70,9 +79,40 @@ def FindCycle(edges):
     return None
 
 
+def ToolPart(path):
+    """The part of a file under tools/vuvpack/ and its system's folder, if any; (None, None) outside a part."""
+    names = path.split('/')
+    if len(names) < 4 or names[2] not in TOOL_PARTS:
+        return None, None
+    if names[2] != 'system' or len(names) == 4:
+        return names[2], None
+    return ('system', names[3]) if names[3] in SYSTEMS else (None, None)
+
+
+def ToolBreaches(path, include, root):
+    if root == 'src':
+        module_part = include.split('/')[0]
+        return [] if module_part == 'base' else [f'{path}: vuvpack uses the module\'s base/ only, not "{include}"']
+    if not path.startswith('tools/vuvpack/') or not include.startswith('vuvpack/'):
+        return []
+    source_part, source_system = ToolPart(path)
+    target_part, target_system = ToolPart('tools/' + include)
+    if source_part is None or target_part is None:
+        return []  # the file outside a part is reported itself
+    if target_system and target_system != source_system:
+        return [f'{path}: only system/{target_system}/ includes "{include}"; the others use the header in system/']
+    if TOOL_PARTS.index(target_part) > TOOL_PARTS.index(source_part):
+        return [f'{path}: the part {source_part}/ includes "{include}" of the part {target_part}/ above it']
+    return []
+
+
 def Check(top):
     breaches = []
     edges = {}
+    for path in Files(top, 'tools/vuvpack'):
+        if ToolPart(path)[0] is None:
+            breaches.append(f'{path}: not in a part\'s folder ({", ".join(reversed(TOOL_PARTS))}; '
+                            f'system/{" or system/".join(SYSTEMS)} for a system\'s forms)')
     for base in ('src', 'tools', 'tests', 'bench'):
         for path in Files(top, base):
             with open(os.path.join(top, path), encoding='utf-8') as source:
@@ -85,6 +125,8 @@ def Check(top):
                 if path.startswith(('tests/', 'tools/tests/')) and root in ('tests', 'tools/tests') \
                         and not include.startswith('support/'):
                     breaches.append(f'{path}: test helper "{include}" is not under support/')
+                if path.startswith('tools/'):
+                    breaches += ToolBreaches(path, include, root)
                 if not path.startswith('src/') or root != 'src':
                     continue
                 source_layer, target_layer = path.split('/')[1], include.split('/')[0]

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/tool_test.h"
-#include "vuvpack/cabinet_writer.h"
+#include "vuvpack/cabinet/cabinet_writer.h"
 
 struct MemoryFile {
     std::string name;  // stored name, backslashes

@@ -4,7 +4,7 @@
 #include <stdint.h>
 
 #include "support/tool_test.h"
-#include "vuvpack/lzx_encoder.h"
+#include "vuvpack/lzx/lzx_encoder.h"
 
 // A small fixed-seed generator (xorshift64*).
 struct TestRandom {

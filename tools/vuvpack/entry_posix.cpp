@@ -1,3 +1,0 @@
-#include "vuvpack/vuvpack_main.h"
-
-int main(int argc, char** argv) { return VuvpackMain(std::vector<std::string>(argv + 1, argv + argc)); }

@@ -1,7 +1,0 @@
-#include "vuvpack/report.h"
-
-#include "vuvpack/console_text.h"
-
-void ReportError(const std::string& text) { WriteText(stderr, "vuvpack: " + text + "\n"); }
-
-void ReportWarning(const std::string& text) { WriteText(stderr, "vuvpack: warning: " + text + "\n"); }
