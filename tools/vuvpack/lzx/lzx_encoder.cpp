@@ -114,9 +114,10 @@ static void CodesOfItems(const LzxEncoder* encoder, const BlockItems& block, Lzx
     BuildLzxBlockCodes(counts, encoder->mainSymbols, codes);
 }
 
-// The block as a verbatim or aligned-offset block; false when a frame's
-// data block would be too large for a cabinet.
-static bool WriteCoded(LzxEncoder* encoder, uint32_t blockSize, const BlockItems& block, const LzxBlockCodes& codes,
+// The block as a verbatim or aligned-offset block. Returns the frames
+// written: all of them, or the frames before the first whose data block
+// would be too large for a cabinet.
+static size_t WriteCoded(LzxEncoder* encoder, uint32_t blockSize, const BlockItems& block, const LzxBlockCodes& codes,
                        std::vector<LzxChunk>* chunks) {
     const uint8_t* mainLengths = codes.lengths;
     const uint8_t* lengthLengths = codes.lengths + kLzxMaxMainSymbols;
@@ -154,10 +155,10 @@ static bool WriteCoded(LzxEncoder* encoder, uint32_t blockSize, const BlockItems
             }
         }
         AlignToWord(&writer);
-        if (writer.bytes.size() - cut > kLzxMaxChunkBytes) return false;
+        if (writer.bytes.size() - cut > kLzxMaxChunkBytes) return frame;
         CutFrame(&writer, &cut, encoder->frameSizes[frame], chunks);
     }
-    return true;
+    return block.frames;
 }
 
 // The block's first frames' bytes as they are, after the repeated distances
@@ -235,7 +236,9 @@ static void DropFrames(LzxEncoder* encoder, size_t frames) {
 }
 
 // Sends the open block's first frames as one block: coded, or as they are
-// when that is smaller or a frame's data block would be too large.
+// when that is smaller. When a frame's data block would be too large, the
+// block ends before that frame and the frame starts the next, so one frame
+// never sends the others as they are; a frame too large alone goes as it is.
 static void SendBlock(LzxEncoder* encoder, size_t frames) {
     uint32_t blockSize = 0;
     for (size_t frame = 0; frame < frames; frame++) blockSize += encoder->frameSizes[frame];
@@ -251,10 +254,17 @@ static void SendBlock(LzxEncoder* encoder, size_t frames) {
     LzxBlockCodes codes;
     CodesOfItems(encoder, block, &codes);
     std::vector<LzxChunk> coded;
-    bool fits = WriteCoded(encoder, blockSize, block, codes, &coded);
+    size_t fitting = WriteCoded(encoder, blockSize, block, codes, &coded);
+    if (fitting < frames && frames > 1) {
+        encoder->headerSent = headerSent;
+        size_t first = fitting > 0 ? fitting : 1;
+        SendBlock(encoder, first);
+        SendBlock(encoder, frames - first);
+        return;
+    }
     // The uncompressed block's header, distances and data, about.
     size_t uncompressedBytes = blockSize + 20;
-    if (fits && ChunkBytes(coded) < uncompressedBytes) {
+    if (fitting == frames && ChunkBytes(coded) < uncompressedBytes) {
         memcpy(encoder->lengths, codes.lengths, sizeof encoder->lengths);
         encoder->chunks.insert(encoder->chunks.end(), coded.begin(), coded.end());
         encoder->blocks.push_back(LzxBlockRecord{(uint32_t)frames, codes.useAligned ? kLzxBlockAligned
