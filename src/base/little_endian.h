@@ -1,5 +1,5 @@
-// Little-endian fields of files read into byte buffers. Pure: shared with
-// the package tools.
+// Little-endian fields of files, read from and written into byte buffers.
+// Pure: shared with the package tools.
 #pragma once
 
 #include <stdint.h>
@@ -9,3 +9,13 @@ static inline uint32_t ReadU32(const uint8_t* p) {
 }
 
 static inline uint16_t ReadU16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
+
+static inline void WriteU16(uint8_t* p, uint32_t value) {
+    p[0] = (uint8_t)value;
+    p[1] = (uint8_t)(value >> 8);
+}
+
+static inline void WriteU32(uint8_t* p, uint32_t value) {
+    WriteU16(p, value);
+    WriteU16(p + 2, value >> 16);
+}

@@ -14,7 +14,7 @@ uint32_t CabinetChecksum(const uint8_t* data, size_t size, uint32_t seed) {
 
 uint32_t DataBlockChecksum(const uint8_t* data, uint32_t compressedSize, uint32_t uncompressedSize) {
     uint8_t sizes[4];
-    PutLe16(sizes, compressedSize);
-    PutLe16(sizes + 2, uncompressedSize);
+    WriteU16(sizes, compressedSize);
+    WriteU16(sizes + 2, uncompressedSize);
     return CabinetChecksum(sizes, sizeof sizes, CabinetChecksum(data, compressedSize, 0));
 }

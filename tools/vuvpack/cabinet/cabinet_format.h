@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "base/little_endian.h"
+
 // CFHEADER without reserve fields, CFFOLDER, the fixed part of CFFILE and
 // of CFDATA.
 static const size_t kCabinetHeaderSize = 36;
@@ -37,16 +39,6 @@ enum {
     kAttributeArchive = 0x20,
     kAttributeNameIsUtf8 = 0x80
 };
-
-inline void PutLe16(uint8_t* at, uint32_t value) {
-    at[0] = (uint8_t)value;
-    at[1] = (uint8_t)(value >> 8);
-}
-
-inline void PutLe32(uint8_t* at, uint32_t value) {
-    PutLe16(at, value);
-    PutLe16(at + 2, value >> 16);
-}
 
 inline uint32_t Le16(const uint8_t* at) { return (uint32_t)at[0] | ((uint32_t)at[1] << 8); }
 

@@ -55,9 +55,9 @@ struct FolderWrite {
 
 static void AppendDataBlock(FolderWrite* folder, const uint8_t* data, uint32_t size, uint32_t uncompressedSize) {
     uint8_t fixed[kCabinetDataFixedSize];
-    PutLe32(fixed, DataBlockChecksum(data, size, uncompressedSize));
-    PutLe16(fixed + 4, size);
-    PutLe16(fixed + 6, uncompressedSize);
+    WriteU32(fixed, DataBlockChecksum(data, size, uncompressedSize));
+    WriteU16(fixed + 4, size);
+    WriteU16(fixed + 6, uncompressedSize);
     folder->cabinet->insert(folder->cabinet->end(), fixed, fixed + sizeof fixed);
     folder->cabinet->insert(folder->cabinet->end(), data, data + size);
     folder->dataBlocks++;
@@ -128,11 +128,11 @@ static void PutDirectory(const std::vector<CabinetEntry>& entries, const std::ve
     cabinet->assign(filesStart, 0);
     uint8_t* header = cabinet->data();
     memcpy(header, "MSCF", 4);
-    PutLe32(header + 16, (uint32_t)filesStart);  // coffFiles
+    WriteU32(header + 16, (uint32_t)filesStart);  // coffFiles
     header[24] = 3;                              // versionMinor
     header[25] = 1;                              // versionMajor
-    PutLe16(header + 26, (uint32_t)folders);
-    PutLe16(header + 28, (uint32_t)entries.size());
+    WriteU16(header + 26, (uint32_t)folders);
+    WriteU16(header + 28, (uint32_t)entries.size());
     size_t folder = 0;
     uint32_t offset = 0;
     for (size_t i = 0; i < entries.size(); i++) {
@@ -142,12 +142,12 @@ static void PutDirectory(const std::vector<CabinetEntry>& entries, const std::ve
         }
         const CabinetEntry& entry = entries[i];
         uint8_t fixed[kCabinetFileFixedSize];
-        PutLe32(fixed, entry.size);
-        PutLe32(fixed + 4, offset);
-        PutLe16(fixed + 8, (uint32_t)folder);
-        PutLe16(fixed + 10, entry.date);
-        PutLe16(fixed + 12, entry.time);
-        PutLe16(fixed + 14, entry.attributes);
+        WriteU32(fixed, entry.size);
+        WriteU32(fixed + 4, offset);
+        WriteU16(fixed + 8, (uint32_t)folder);
+        WriteU16(fixed + 10, entry.date);
+        WriteU16(fixed + 12, entry.time);
+        WriteU16(fixed + 14, entry.attributes);
         cabinet->insert(cabinet->end(), fixed, fixed + sizeof fixed);
         cabinet->insert(cabinet->end(), entry.name.begin(), entry.name.end());
         cabinet->push_back(0);
@@ -178,9 +178,9 @@ bool WriteCabinet(const std::vector<CabinetEntry>& entries, const CabinetSetting
         folder.dataBlocks = 0;
         ok = WriteFolder(entries, firstEntries[f], end, settings, source, &bytesDone, &folder, error);
         uint8_t* entry = cabinet->data() + kCabinetHeaderSize + kCabinetFolderSize * f;
-        PutLe32(entry, (uint32_t)start);  // coffCabStart
-        PutLe16(entry + 4, folder.dataBlocks);
-        PutLe16(entry + 6, MethodField(settings));
+        WriteU32(entry, (uint32_t)start);  // coffCabStart
+        WriteU16(entry + 4, folder.dataBlocks);
+        WriteU16(entry + 6, MethodField(settings));
         if (ok && !FitsCabinetSize(cabinet->size())) {
             *error = "the cabinet would have more than 4 GiB";
             ok = false;
@@ -188,6 +188,6 @@ bool WriteCabinet(const std::vector<CabinetEntry>& entries, const CabinetSetting
     }
     delete lzx;
     if (!ok) return false;
-    PutLe32(cabinet->data() + 8, (uint32_t)cabinet->size());  // cbCabinet
+    WriteU32(cabinet->data() + 8, (uint32_t)cabinet->size());  // cbCabinet
     return true;
 }

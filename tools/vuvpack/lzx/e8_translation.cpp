@@ -22,7 +22,7 @@ void TranslateE8Frame(uint8_t* data, uint32_t size, uint32_t framePosition, int3
         }
         int32_t relative = (int32_t)ReadU32(data + i + 1);
         int64_t absolute = AbsoluteOperand(relative, (int64_t)framePosition + i, fileSize);
-        PutLzxU32(data + i + 1, (uint32_t)(int32_t)absolute);
+        WriteU32(data + i + 1, (uint32_t)(int32_t)absolute);
         i += 5;
     }
 }

@@ -173,7 +173,7 @@ static void WriteUncompressed(LzxEncoder* encoder, size_t frames, uint32_t block
     PutBits(&writer, 0, writer.pendingCount > 0 ? 16 - writer.pendingCount : 16);
     for (uint32_t distance : repeats.distance) {
         uint8_t bytes[4];
-        PutLzxU32(bytes, distance);
+        WriteU32(bytes, distance);
         writer.bytes.insert(writer.bytes.end(), bytes, bytes + 4);
     }
     size_t offset = 0;

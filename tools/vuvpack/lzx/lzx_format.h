@@ -3,6 +3,8 @@
 
 #include <stdint.h>
 
+#include "base/little_endian.h"
+
 static const int kLzxMinWindowBits = 15;
 static const int kLzxMaxWindowBits = 21;
 static const uint32_t kLzxFrameSize = 32768;
@@ -21,12 +23,6 @@ static const int kLzxMaxMainSymbols = kLzxLiteralCount + kLzxLengthHeaders * kLz
 static const int kLzxMaxCodeLength = 16;
 static const int kLzxMaxPretreeLength = 15;  // sent in 4 bits
 enum { kLzxBlockVerbatim = 1, kLzxBlockAligned = 2, kLzxBlockUncompressed = 3 };
-
-// The stream's 32-bit values (an E8 call's operand, an uncompressed block's
-// repeated distances) are little-endian.
-inline void PutLzxU32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; i++) at[i] = (uint8_t)(value >> (8 * i));
-}
 
 // Position slots of a window of 2^windowBits bytes.
 int LzxPositionSlots(int windowBits);
