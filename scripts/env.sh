@@ -70,16 +70,59 @@ configure_and_build() {
 # language. The Japanese dialog font maps to the installed IPA P Gothic. A
 # new marker name redoes older prefixes.
 ensure_prefix() {
-  if [ ! -f "$WINEPREFIX/.vuv-ready-2" ]; then
+  [ ! -f "$WINEPREFIX/.vuv-ready-2" ] || return 0
+  local attempt
+  for attempt in 1 2 3; do
     rm -rf "$WINEPREFIX"
-    wine wineboot -i >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    LC_ALL=C.UTF-8 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-      /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.vuv-ready-2"
-  fi
+    if make_prefix; then
+      touch "$WINEPREFIX/.vuv-ready-2"
+      return 0
+    fi
+    # Under the i386 emulator a process of Wine's set-up can wait on its
+    # server long after the others have ended (a CI run once stopped here
+    # for over an hour): every step has a limit, and a set-up that passed
+    # one is shown, ended and made again.
+    echo "== making the prefix $WINEPREFIX failed or did not end in time (attempt $attempt of 3);" \
+      "Wine's processes then:" >&2
+    ps -eo pid,etime,args | grep -E '[w]ine|[q]emu-i386' >&2 || true
+    end_prefix_processes
+  done
+  echo "error: the Wine prefix $WINEPREFIX could not be made" >&2
+  return 1
+}
+
+# Ends every Wine process of the prefix, also those that the wineserver no
+# longer knows (an emulated process that lost its server does not always end).
+end_prefix_processes() {
+  local environ pid
+  wineserver -k 2>/dev/null || true
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    case "$(readlink "/proc/$pid/exe" 2>/dev/null)" in
+      /usr/lib/wine/* | */qemu-i386-static) ;;
+      *) continue ;;
+    esac
+    if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      kill -9 "$pid" 2>/dev/null || true
+    fi
+  done
+  timeout 60 wineserver -w 2>/dev/null || true
+}
+
+# One try at the prefix; each step ends within its limit or the try fails.
+# Emulated, a wineboot took 14 to 45 s alone and 190 s beside two builds;
+# the wait for its processes to end took 2 to 5 s, once 86 s (a
+# winedevice.exe waiting on its server long after the others had ended).
+make_prefix() {
+  timeout 600 "$wine_loader" wineboot -i >/dev/null 2>&1 || return 1
+  timeout 300 "$wine_loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    >/dev/null 2>&1 || return 1
+  ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  LC_ALL=C.UTF-8 timeout 300 "$wine_loader" reg add \
+    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1 || return 1
+  timeout 180 wineserver -w
 }
 
 # Starts Xvfb on a free display (once) and keeps one wineserver alive for
