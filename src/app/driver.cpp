@@ -8,6 +8,7 @@
 #include "app/package.h"
 #include "app/private_folder.h"
 #include "base/file_access.h"
+#include "base/folder_tree.h"
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/state.h"
@@ -154,30 +155,6 @@ static BOOL ChooseDestination(const WCHAR* privateFolder) {
     return TRUE;
 }
 
-// Removes the empty folders below folder (which ends with a backslash);
-// folders that still hold a file stay. A link or junction that the command
-// made is left alone: its target lies outside the extracted set.
-void RemoveSubfolders(const WCHAR* folder) {
-    WCHAR pattern[MAX_PATH];
-    if (lstrlenW(folder) + 3 >= MAX_PATH) return;
-    wsprintfW(pattern, L"%s*.*", folder);
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
-            FILE_ATTRIBUTE_DIRECTORY)
-            continue;
-        if (!lstrcmpW(found.cFileName, L".") || !lstrcmpW(found.cFileName, L"..")) continue;
-        WCHAR child[MAX_PATH];
-        if (lstrlenW(folder) + lstrlenW(found.cFileName) + 1 >= MAX_PATH) continue;
-        wsprintfW(child, L"%s%s\\", folder, found.cFileName);
-        RemoveSubfolders(child);
-        RemoveDirectoryW(child);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
 // The private folder goes whenever it is empty, also after a cabinet
 // without files.
 static void DeleteExtractedFiles(void) {
@@ -185,31 +162,30 @@ static void DeleteExtractedFiles(void) {
         SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path);
     }
-    if (G.PrivateTempFolder) {
-        RemoveSubfolders(G.RunSettings.destination);
-        RemoveDirectoryW(G.RunSettings.destination);
-    }
+    if (G.PrivateTempFolder) RemoveFolder(G.RunSettings.destination, FALSE);
 }
 
-// After the worker has been joined: exactly one action.
-static void FinishRun(int workerExitCode) {
+// After the worker has been joined: exactly one action. FALSE when the
+// extraction failed or was cancelled.
+static BOOL FinishRun(int workerExitCode) {
     PackageHeader& settings = G.RunSettings;
-    if (G.AbortCode != 0) return;
+    if (G.AbortCode != 0) return FALSE;
     // A failed extraction the user did not cancel must not look like
     // success: no command runs from an incomplete set, no folder opens.
     if (workerExitCode != 0 || G.RunIncomplete) {
         ShowErrorBox(IDS_EXTRACTION_FAILED);
-        return;
+        return FALSE;
     }
     if (settings.command[0]) {
         G.QuietExitCode = LaunchCommand(settings.command, settings.destination, settings.DeleteAfterRun);
         DeleteExtractedFiles();
-        return;
+        return TRUE;
     }
     if (settings.OpenFolderWhenDone && !G.QuietRun) {
         MessageBeep(MB_ICONASTERISK);
         ShellExecuteW(nullptr, L"open", settings.destination, nullptr, nullptr, SW_SHOWDEFAULT);
     }
+    return TRUE;
 }
 
 void RunExtraction(WCHAR* archivePath) {
@@ -257,7 +233,12 @@ void RunExtraction(WCHAR* archivePath) {
         // From here the list holds the extracted files only: no completion
         // candidate may be taken for one and deleted.
         StringListClear(&G.PathList);
-        FinishRun(RunExtractionPhase(archiveSize));
+        // A run that ends without its command takes its private folder
+        // with it: until the command runs, everything in there is the
+        // run's own. (A library fault ends the run in the worker's fault
+        // filter, which does the same.)
+        if (!FinishRun(RunExtractionPhase(archiveSize)) && G.PrivateTempFolder)
+            RemoveFolder(settings.destination, TRUE);
     }
     if (StringListCount(&G.PathList)) StringListClear(&G.PathList);
     UninitializeFolderBrowser();

@@ -1,11 +1,15 @@
 #include "app/private_folder.h"
 
+#include <ntsecapi.h>
+
 #include "base/package_header.h"
 #include "base/paths.h"
 
 enum {
-    kFolderNames = 1000,  // the name itself and ".1" to ".999"
-    kNumberChars = 5,     // ".999" and its terminator
+    // Names tried after the fixed one. With 64 random bits no one makes a
+    // taken one by guessing; sixteen taken in a row mean a broken source.
+    kRandomNames = 16,
+    kSuffixChars = 18,  // "." and 16 hex digits, and the terminator
 };
 
 // Header (owner and group left to the creator's token), then the list:
@@ -22,7 +26,8 @@ alignas(4) const BYTE kPrivateFolderSecurity[92] = {
 
 // CreateDirectoryW fails on any name that exists, a link or a junction
 // included: the folder it makes is always new, and so is everything the
-// run puts inside.
+// run puts inside. A taken name is never followed by a guessable one, so
+// no set of folders made in advance can use up the names.
 BOOL CreatePrivateFolder(WCHAR* folder) {
     // Filled field by field: an initialiser list would be a copy of a
     // template in a data section of its own, which costs the stub a file
@@ -33,9 +38,14 @@ BOOL CreatePrivateFolder(WCHAR* folder) {
     RemoveTrailingBackslash(folder);
     int length = lstrlenW(folder);
     BOOL created = FALSE;
-    if (length + kNumberChars < kDestinationChars) {
-        for (int number = 0; number < kFolderNames; number++) {
-            if (number) wsprintfW(folder + length, L".%d", number);
+    if (length + kSuffixChars <= kDestinationChars) {
+        for (int attempt = 0; attempt <= kRandomNames; attempt++) {
+            if (attempt) {
+                // The system's random source, advapi32's RtlGenRandom.
+                DWORD random[2];
+                if (!RtlGenRandom(random, sizeof(random))) break;
+                wsprintfW(folder + length, L".%08X%08X", random[0], random[1]);
+            }
             created = CreateDirectoryW(folder, &attributes);
             if (created || GetLastError() != ERROR_ALREADY_EXISTS) break;
         }

@@ -1,5 +1,5 @@
 // The private folder in the temporary folder, made afresh for each run: its
-// name is fixed, so anyone could have made that folder first.
+// first name is fixed, so anyone could have made that folder first.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,8 @@ extern const BYTE kPrivateFolderSecurity[92];
 
 // folder: the private folder's path with its trailing backslash, in a
 // buffer of kDestinationChars. Creates it with that access list; when the
-// name exists (whoever made it), the next free one of folder ".1", ".2"
-// ... instead, never a folder it did not create. folder then names the
-// folder created. FALSE when none could be created.
+// name exists (whoever made it), folder "." and 16 hex digits from the
+// system's random source instead, at most 16 such names, never a folder it
+// did not create. folder then names the folder created. FALSE (folder as
+// it was) when none could be created, or the random source failed.
 BOOL CreatePrivateFolder(WCHAR* folder);

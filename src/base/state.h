@@ -89,6 +89,7 @@ struct GlobalState {
     WCHAR CurrentOutputPath[MAX_PATH];
     WCHAR ReplacementPath[MAX_PATH];  // hidden temporary file that replaces an existing one once whole
     const WCHAR* OutputFile;          // the file being written: CurrentOutputPath or ReplacementPath
+    BOOL ReplacementDeletesItself;    // the file system took ReplacementPath's delete disposition
     int CurrentEntryState;   // -1 checking/failed, 0 skipped, 1 to write, else fd
     DWORD ExpectedFileSize;  // size announced for the current entry
     BOOL NewerOnly;          // overwrite dialog's Newer button

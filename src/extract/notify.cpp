@@ -161,12 +161,18 @@ static INT_PTR CloseFileEntry(const FDINOTIFICATION* entry) {
     BOOL complete = _telli64(descriptor) == (__int64)G.ExpectedFileSize && !(replacing && G.AbortCode);
     if (complete) ApplyStoredDetails(descriptor, entry);
     if (complete && replacing) complete = SealReplacement(descriptor);
+    // A whole replacement takes the old name through its own handle, so
+    // that nothing but the close comes after it gives up being deleted.
+    BOOL committed = complete && replacing && CommitReplacement(descriptor, G.CurrentOutputPath);
+    DWORD error = GetLastError();
     DecoderClose(descriptor);
     G.OutputUnfinished = FALSE;
     if (!complete) {
         DeleteFileW(G.OutputFile);
         G.RunIncomplete = TRUE;
-    } else if (replacing && !CommitReplacement(G.ReplacementPath, G.CurrentOutputPath)) {
+    } else if (replacing && !committed) {
+        SetLastError(error);
+        DiscardReplacement(G.ReplacementPath);
         G.AbortCode = -1;
         ShowStringBox(ProgressOwner(), IDS_CANNOT_CREATE_FILE, MB_ICONERROR);
     }

@@ -9,18 +9,27 @@
 // into temporary (a MAX_PATH buffer) and returns it as a write-only
 // descriptor; -1 when its path would not fit or it can't be created, with
 // the reason as the last error. The file is deleted when it is closed
-// unsealed, or when the process ends before that (killed): no temporary
-// file stays beside the user's.
+// uncommitted, or when the process ends before that (killed): no temporary
+// file stays beside the user's. Where the file system refuses that
+// (ReplacementDeletesItself stays FALSE), the replacement goes on without
+// it: the caller deletes the file it gives up, and a kill leaves it.
 int CreateReplacement(const WCHAR* target, WCHAR* temporary);
 
-// Before the complete temporary file is closed: its contents reach the
+// Before the complete temporary file is committed: its contents reach the
 // disk, so that after a power loss the name never holds data that was not
-// written (the rename may be on the disk before them), and it is kept when
-// closed. FALSE when either fails, and then it must not take the name.
+// written (the rename may be on the disk before them). FALSE when that
+// fails, and then it must not take the name.
 BOOL SealReplacement(int descriptor);
 
-// Moves the complete temporary file over target. TRUE when target now holds
-// it; otherwise (the old file is locked) the temporary file is gone and
-// target is as it was, attributes included, and the last error is the
-// reason the move failed.
-BOOL CommitReplacement(const WCHAR* temporary, const WCHAR* target);
+// Puts the sealed temporary file, still open as descriptor, in target's
+// place: the old file's read-only bit cleared, the temporary file's
+// deletion at close taken back, and then at once renamed through its own
+// handle; the caller's close is all that follows. TRUE when target now
+// holds it. Otherwise target is as it was, attributes included, the last
+// error is the reason, and the temporary file is still to be deleted once
+// closed (DiscardReplacement).
+BOOL CommitReplacement(int descriptor, const WCHAR* target);
+
+// The closed temporary file of a failed commit goes; it may carry the
+// stored read-only bit. The last error is kept.
+void DiscardReplacement(const WCHAR* temporary);

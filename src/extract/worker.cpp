@@ -2,6 +2,7 @@
 
 #include <io.h>
 
+#include "base/folder_tree.h"
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/state.h"
@@ -33,6 +34,8 @@ static LONG WINAPI LibraryFault(EXCEPTION_POINTERS* exception) {
         DeleteFileW(G.OutputFile);
         G.OutputUnfinished = FALSE;
     }
+    // The run's private folder goes as on every other ending without the command.
+    if (G.PrivateTempFolder) RemoveFolder(G.RunSettings.destination, TRUE);
     if (G.OuterFaultFilter) return G.OuterFaultFilter(exception);
     ShowStringBox(nullptr, IDS_EXTRACTION_FAILED, MB_ICONERROR);
     TerminateProcess(GetCurrentProcess(), G.QuietExitCode);

@@ -25,10 +25,16 @@ static const WCHAR kScriptTypes[] = L".BAT;.CMD";
 
 // Command lines of the system's programs, from their name, the file and
 // its parameters. The command interpreter: /d leaves out its AutoRun
-// commands, /c ends it with the script's exit code, and the outer quotes
-// are its to strip, so a name with blanks stays whole. The installer: no
-// user interface, no restart, the package's own parameters last.
-static const WCHAR kScriptFormat[] = L"%s /d /c \"\"%s\" %s\"";
+// commands; /v:off its delayed expansion, which the DelayedExpansion
+// registry value turns on for every start, /d or not (a '!' in the line
+// would be eaten); /c ends it with the script's exit code, and the outer
+// quotes are its to strip, so a name with blanks stays whole. The
+// installer: no user interface, no restart, the package's own parameters
+// last.
+static const WCHAR kScriptFormat[] = L"%s /d /v:off /c \"\"%s\" %s\"";
+// The script's full path on a network folder, for the child only.
+static const WCHAR kScriptVariable[] = L"VUVUZU_SCRIPT";
+static const WCHAR kScriptReference[] = L"%VUVUZU_SCRIPT%";
 static const WCHAR kPackageFormat[] = L"%s /i \"%s\" /qn /norestart %s";
 static const WCHAR kPatchFormat[] = L"%s /p \"%s\" /qn /norestart %s";
 
@@ -226,6 +232,30 @@ static DWORD RunSystemProgram(const WCHAR* name, const WCHAR* format, const WCHA
     return exitCode;
 }
 
+// The interpreter expands %NAME% on its /c line, inside quotes too, and the
+// script's folder is the user's or the package's (a folder named
+// "h%HOMEPATH%" would start another script, one with "%WINDIR%" none). So
+// the folder stays off that line: the interpreter starts in it and runs
+// ".\name", which no search can take for another file. A network folder
+// can't be its current folder (it falls back to the Windows folder), so
+// there the full path goes in a variable of the child's environment: the
+// interpreter expands the line once, and never the value's own %...%
+// again. (Wine's does: under Wine such a path still breaks there.)
+static DWORD RunScript(const WCHAR* file, const WCHAR* parameters, const WCHAR* workingFolder) {
+    WCHAR relative[MAX_PATH];
+    const WCHAR* script = relative;
+    BOOL network = file[0] == L'\\' && file[1] == L'\\';
+    if (network) {
+        if (!SetEnvironmentVariableW(kScriptVariable, file)) return GetLastError();
+        script = kScriptReference;
+    } else if (FAILED(StringCchPrintfW(relative, ARRAYSIZE(relative), L".\\%s", file + lstrlenW(workingFolder)))) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    DWORD exitCode = RunSystemProgram(L"cmd.exe", kScriptFormat, script, parameters, workingFolder);
+    if (network) SetEnvironmentVariableW(kScriptVariable, nullptr);
+    return exitCode;
+}
+
 // Unattended: every program is waited for and hands back its exit code,
 // a script through the system's command interpreter, an installer package
 // through the system's installer. A document (no program type split it)
@@ -244,7 +274,7 @@ static DWORD RunUnattended(WCHAR* file, const WCHAR* parameters, const WCHAR* wo
         return RunSystemProgram(L"msiexec.exe", (type[3] | 0x20) == L'p' ? kPatchFormat : kPackageFormat, file,
                                 parameters, workingFolder);
     if (!script) return RunThroughShell(file, parameters, workingFolder, waitFlag);
-    DWORD exitCode = RunSystemProgram(L"cmd.exe", kScriptFormat, file, parameters, workingFolder);
+    DWORD exitCode = RunScript(file, parameters, workingFolder);
     if (waitFlag) WaitForInstallerWindow(kProbesAfterRunning);
     return exitCode;
 }

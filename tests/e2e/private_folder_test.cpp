@@ -153,4 +153,123 @@ INSTANTIATE_TEST_SUITE_P(
                                         {L"data\\", L"docs\\", L"docs\\deep\\", L"empty\\", L"readme.txt"}}),
     [](const ::testing::TestParamInfo<PrivateFolderCase>& info) { return info.param.name; });
 
+// However a run of such a package ends without its command once its
+// private folder exists, that folder goes with everything the run put in
+// it, as after the command: a failed extraction (under /Q, or with its box
+// answered), a name too long for a path, an overwrite question answered
+// Cancel, a cancel in the progress dialog, a command that can't start.
+// Only a killed run leaves it. The module gets a temporary folder of its
+// own, which must end as empty as it began.
+enum class Ending { Quiet, FailureBox, OverwriteCancel, ProgressCancel };
+
+// A library fault ends an interactive run from the worker's fault filter,
+// with an exit code of its own (0): not what this test is about.
+constexpr DWORD AnyExitCode = 0xFFFFFFFE;
+
+struct EndingCase {
+    const char* name;
+    Ending ending;
+    std::vector<unsigned char> (*cabinet)();
+    const wchar_t* command;
+    DWORD exitCode;
+};
+
+void PrintTo(const EndingCase& row, std::ostream* out) { *out << row.name; }
+
+std::vector<unsigned char> DamagedData() {
+    return ReadBytes(Widen(VUV_SOURCE_DIR "/tests/harden/fixtures/mszip-damaged-data.cab"));
+}
+std::vector<unsigned char> NameTooLong() {
+    CabContents contents;
+    contents.files = {{"first.txt", "first"}, {"sub\\" + std::string(300, 'c'), "long"}};
+    return BuildCabinet(contents);
+}
+std::vector<unsigned char> SameNameTwice() {
+    CabContents contents;
+    contents.files = {{"docs\\twice.txt", "first"}, {"docs\\twice.txt", "second"}};
+    return BuildCabinet(contents);
+}
+std::vector<unsigned char> Sample() { return CabinetOf(ReadBytes(FixturePath("sample.exe"))); }
+std::vector<unsigned char> Long() { return CabinetOf(ReadBytes(FixturePath("cancel.exe"))); }
+
+class RunEnding : public ::testing::TestWithParam<EndingCase> {
+protected:
+    void SetUp() override {
+        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+            WCHAR value[MAX_PATH] = L"";
+            GetEnvironmentVariableW(name, value, MAX_PATH);
+            saved_.push_back(value);
+            SetEnvironmentVariableW(name, WithoutTrailingBackslash(temp_.path()).c_str());
+        }
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"TMP", saved_[0].c_str());
+        SetEnvironmentVariableW(L"TEMP", saved_[1].c_str());
+    }
+
+    TempFolder folder_;
+    TempFolder temp_;
+    std::vector<std::wstring> saved_;
+};
+
+TEST_P(RunEnding, LeavesTheTemporaryFolderAsItFoundIt) {
+    const EndingCase& row = GetParam();
+    PackageHeader header = MakeHeader();
+    SetHeaderText(header.destination, kDestinationChars, L"%temp%");
+    SetHeaderText(header.command, kCommandChars, row.command);
+    header.DeleteAfterRun = 1;
+    header.SkipDestinationDialog = 1;
+    // Asked about the private folder, and about an existing file.
+    header.OverwriteAll = row.ending == Ending::Quiet;
+    std::wstring package = folder_ / L"ending.exe";
+    long offset = 0;
+    WriteBytes(package, BuildPackage(row.cabinet(), &offset, &header));
+    std::wstring privateFolder = temp_ / L"~ending.exe\\";
+    std::wstring record = folder_ / L"setup-record.txt";
+    PrepareSetup(record, L"");
+
+    ModuleRun run;
+    ASSERT_TRUE(run.Start(package, row.ending == Ending::Quiet ? L"/Q" : L""));
+    if (row.ending != Ending::Quiet) {
+        EXPECT_EQ(L"The Folder '" + privateFolder + L"' does not exist.\nDo you want to create it?",
+                  run.Answer(L"VUV-UZU", IDOK));
+    }
+    if (row.ending == Ending::FailureBox) {
+        EXPECT_EQ(L"The archive is damaged or could not be extracted completely.", run.Answer(L"VUV-UZU", IDOK));
+    }
+    if (row.ending == Ending::OverwriteCancel) {
+        HWND dialog = run.WaitFor(English.overwrite);
+        ASSERT_TRUE(dialog);
+        EXPECT_TRUE(FileExists(privateFolder + L"docs\\twice.txt"));
+        ASSERT_TRUE(ClickButton(dialog, IDC_OVERWRITE_CANCEL));
+        ASSERT_TRUE(WaitForWindowGone(dialog));
+    }
+    if (row.ending == Ending::ProgressCancel) {
+        HWND progress = run.WaitFor(English.progress);
+        ASSERT_TRUE(progress);
+        // zeros.bin comes last: the files before it are whole.
+        ASSERT_TRUE(WaitUntil([&] { return FileExists(privateFolder + L"zeros.bin"); }));
+        ASSERT_TRUE(ClickButton(progress, IDCANCEL));
+    }
+    DWORD exitCode = run.WaitForEnd();
+    if (row.exitCode != AnyExitCode) EXPECT_EQ(row.exitCode, exitCode);
+
+    EXPECT_FALSE(FileExists(record)) << "the command ran";
+    EXPECT_EQ(std::vector<std::wstring>{}, ListTree(temp_.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, RunEnding,
+    ::testing::Values(EndingCase{"QuietDamagedData", Ending::Quiet, DamagedData, L"setup.exe", ERROR_FILE_CORRUPT},
+                      EndingCase{"QuietNameTooLong", Ending::Quiet, NameTooLong, L"setup.exe",
+                                 ERROR_FILENAME_EXCED_RANGE},
+                      EndingCase{"QuietCommandMissing", Ending::Quiet, Sample, L"missing.exe", ERROR_FILE_NOT_FOUND},
+                      EndingCase{"DamagedDataBoxAnswered", Ending::FailureBox, DamagedData, L"setup.exe",
+                                 AnyExitCode},
+                      EndingCase{"OverwriteQuestionCancelled", Ending::OverwriteCancel, SameNameTwice, L"setup.exe",
+                                 SelfExtractExitCode},
+                      EndingCase{"ProgressCancelled", Ending::ProgressCancel, Long, L"setup.exe",
+                                 SelfExtractExitCode}),
+    [](const ::testing::TestParamInfo<EndingCase>& info) { return info.param.name; });
+
 }  // namespace

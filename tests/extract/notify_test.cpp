@@ -187,48 +187,133 @@ TEST_F(Notify, OverwriteAllReplacesAReadOnlyFileOnlyOnceTheEntryIsWhole) {
 }
 
 // The file system calls of a replacement, through stand-ins for the
-// program's imports: the name of each file flushed and each move.
+// program's imports: each flush, each change of a file's information (its
+// details, its deletion at close set or taken back, its rename) and of its
+// attributes, with the names of the files. A file system
+// that refuses the delete disposition (a network share may) is staged by
+// refusing it here.
 static std::vector<std::wstring> fileCalls;
+static bool refuseDisposition;
 static BOOL(WINAPI* realFlushFileBuffers)(HANDLE);
-static BOOL(WINAPI* realMoveFileExW)(const WCHAR*, const WCHAR*, DWORD);
+static BOOL(WINAPI* realSetFileInformationByHandle)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, void*, DWORD);
+static BOOL(WINAPI* realSetFileAttributesW)(const WCHAR*, DWORD);
 
 static std::wstring LeafName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
-static BOOL WINAPI TracedFlushFileBuffers(HANDLE file) {
+static std::wstring HandleName(HANDLE file) {
     WCHAR name[MAX_PATH] = L"";
     GetFinalPathNameByHandleW(file, name, MAX_PATH, 0);
-    fileCalls.push_back(L"flush " + LeafName(name));
+    return LeafName(name);
+}
+
+static BOOL WINAPI TracedFlushFileBuffers(HANDLE file) {
+    fileCalls.push_back(L"flush " + HandleName(file));
     return realFlushFileBuffers(file);
 }
 
-static BOOL WINAPI TracedMoveFileExW(const WCHAR* from, const WCHAR* to, DWORD flags) {
-    fileCalls.push_back(L"move " + LeafName(from) + L" " + LeafName(to));
-    return realMoveFileExW(from, to, flags);
+static BOOL WINAPI TracedSetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* information,
+                                                    DWORD size) {
+    std::wstring name = HandleName(file);
+    if (kind == FileDispositionInfo) {
+        fileCalls.push_back((((FILE_DISPOSITION_INFO*)information)->DeleteFile ? L"delete " : L"keep ") + name +
+                            (refuseDisposition ? L" (refused)" : L""));
+        if (refuseDisposition) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+    } else if (kind == FileRenameInfo) {
+        const FILE_RENAME_INFO* rename = (const FILE_RENAME_INFO*)information;
+        fileCalls.push_back(L"rename " + name + L" " +
+                            LeafName(std::wstring(rename->FileName, rename->FileNameLength / sizeof(WCHAR))));
+    } else {
+        fileCalls.push_back(L"details " + name);
+    }
+    return realSetFileInformationByHandle(file, kind, information, size);
 }
 
-// A power loss can't be staged: the trace shows that the temporary file's
-// contents are flushed before it takes the old file's name.
-TEST_F(Notify, AReplacementIsFlushedBeforeItTakesTheName) {
-    HMODULE kernel = GetModuleHandleW(L"kernel32");
-    realFlushFileBuffers = (decltype(realFlushFileBuffers))(void*)GetProcAddress(kernel, "FlushFileBuffers");
-    realMoveFileExW = (decltype(realMoveFileExW))(void*)GetProcAddress(kernel, "MoveFileExW");
-    ASSERT_GT(PatchImports((void*)realFlushFileBuffers, (void*)TracedFlushFileBuffers), 0);
-    ASSERT_GT(PatchImports((void*)realMoveFileExW, (void*)TracedMoveFileExW), 0);
-    fileCalls.clear();
+static BOOL WINAPI TracedSetFileAttributesW(const WCHAR* path, DWORD attributes) {
+    fileCalls.push_back(L"attributes " + LeafName(path) + L" " + std::to_wstring(attributes));
+    return realSetFileAttributesW(path, attributes);
+}
 
-    std::wstring path = temp / L"durable.txt";
-    WriteBytes(path, std::string("old"));
+class TracedNotify : public Notify {
+protected:
+    void SetUp() override {
+        Notify::SetUp();
+        HMODULE kernel = GetModuleHandleW(L"kernel32");
+        realFlushFileBuffers = (decltype(realFlushFileBuffers))(void*)GetProcAddress(kernel, "FlushFileBuffers");
+        realSetFileInformationByHandle = (decltype(realSetFileInformationByHandle))(void*)GetProcAddress(
+            kernel, "SetFileInformationByHandle");
+        realSetFileAttributesW = (decltype(realSetFileAttributesW))(void*)GetProcAddress(kernel, "SetFileAttributesW");
+        ASSERT_GT(PatchImports((void*)realFlushFileBuffers, (void*)TracedFlushFileBuffers), 0);
+        ASSERT_GT(PatchImports((void*)realSetFileInformationByHandle, (void*)TracedSetFileInformationByHandle), 0);
+        ASSERT_GT(PatchImports((void*)realSetFileAttributesW, (void*)TracedSetFileAttributesW), 0);
+        fileCalls.clear();
+        refuseDisposition = false;
+    }
+    void TearDown() override {
+        PatchImports((void*)TracedFlushFileBuffers, (void*)realFlushFileBuffers);
+        PatchImports((void*)TracedSetFileInformationByHandle, (void*)realSetFileInformationByHandle);
+        PatchImports((void*)TracedSetFileAttributesW, (void*)realSetFileAttributesW);
+        refuseDisposition = false;
+    }
+};
+
+// A power loss or a kill can't be staged at the right moment: the trace
+// shows the order. The temporary file is deleted at its close until its
+// contents are flushed and the old file's read-only bit is cleared; then
+// it stops deleting itself and, with nothing in between, takes the name
+// through its own handle (a kill can strike only between those two calls).
+// Where the file system refuses the disposition, the file is replaced all
+// the same.
+TEST_F(TracedNotify, AReplacementStopsDeletingItselfOnlyRightBeforeItTakesTheName) {
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "disposition refused" : "disposition taken");
+        refuseDisposition = refused;
+        std::wstring path = temp / L"durable.txt";
+        WriteBytes(path, std::string("old"));
+        ASSERT_TRUE(realSetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        G.RunSettings.OverwriteAll = 1;
+        fileCalls.clear();
+        INT_PTR descriptor = Copy("durable.txt", 3);
+        ASSERT_GT(descriptor, 0);
+        ASSERT_EQ(3u, DecoderWrite(descriptor, (void*)"new", 3));
+        std::wstring temporary = ListTree(temp.path()).at(1);
+        EXPECT_EQ(TRUE, Close(descriptor, 0x21));
+
+        std::vector<std::wstring> expected = {L"delete " + temporary + (refused ? L" (refused)" : L""),
+                                              L"details " + temporary, L"flush " + temporary,
+                                              L"attributes durable.txt 128"};
+        if (!refused) expected.push_back(L"keep " + temporary);
+        expected.push_back(L"rename " + temporary + L" durable.txt");
+        EXPECT_EQ(expected, fileCalls);
+        EXPECT_EQ("new", Text(ReadBytes(path)));
+        EXPECT_EQ(0x21u, GetFileAttributesW(path.c_str()));
+        EXPECT_EQ(std::vector<std::wstring>{L"durable.txt"}, ListTree(temp.path()));
+        EXPECT_EQ(0, G.AbortCode);
+        realSetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// Where the file system refuses the disposition, a replacement that ends
+// unsound is deleted all the same: by name, once closed.
+TEST_F(TracedNotify, WithoutTheDispositionAnUnsoundReplacementIsStillDeleted) {
+    refuseDisposition = true;
+    std::wstring path = temp / L"keep.txt";
+    WriteBytes(path, std::string("OLD"));
     G.RunSettings.OverwriteAll = 1;
-    INT_PTR descriptor = Copy("durable.txt", 3);
-    ASSERT_GT(descriptor, 0);
-    ASSERT_EQ(3u, DecoderWrite(descriptor, (void*)"new", 3));
-    std::wstring temporary = ListTree(temp.path()).at(1);
-    EXPECT_EQ(TRUE, Close(descriptor));
-
-    PatchImports((void*)TracedFlushFileBuffers, (void*)realFlushFileBuffers);
-    PatchImports((void*)TracedMoveFileExW, (void*)realMoveFileExW);
-    EXPECT_EQ((std::vector<std::wstring>{L"flush " + temporary, L"move " + temporary + L" durable.txt"}), fileCalls);
-    EXPECT_EQ("new", Text(ReadBytes(path)));
+    for (bool discarded : {false, true}) {
+        SCOPED_TRACE(discarded ? "discarded" : "short entry");
+        INT_PTR descriptor = Copy("keep.txt", 10);
+        ASSERT_GT(descriptor, 0);
+        ASSERT_EQ(4u, DecoderWrite(descriptor, (void*)"part", 4));
+        if (discarded)
+            DiscardUnfinishedOutput();
+        else
+            EXPECT_EQ(TRUE, Close(descriptor));
+        EXPECT_EQ("OLD", Text(ReadBytes(path)));
+        EXPECT_EQ(std::vector<std::wstring>{L"keep.txt"}, ListTree(temp.path()));
+    }
 }
 
 // However the entry ends unsound, the old file stays byte for byte with

@@ -25,9 +25,10 @@ constexpr DWORD ERROR_INSTALL_FAILURE_WINE = ERROR_FUNCTION_FAILED;
 
 // Stand for what the system reports for the same failure, found out by
 // doing it: creating a file on the read-only mount (Windows:
-// ERROR_WRITE_PROTECT, Wine 8: ERROR_ACCESS_DENIED) and moving a file over
-// one held open without sharing (ERROR_ACCESS_DENIED; opening it would
-// be the sharing violation). The run must hand back the system's report.
+// ERROR_WRITE_PROTECT, Wine 8: ERROR_ACCESS_DENIED) and renaming a file,
+// through its own handle as the module does, over one held open without
+// sharing (ERROR_ACCESS_DENIED; opening it would be the sharing
+// violation). The run must hand back the system's report.
 constexpr DWORD ReadOnlyMountReport = 0xFFFF0001;
 constexpr DWORD HeldFileReport = 0xFFFF0002;
 
@@ -43,9 +44,16 @@ DWORD SystemReport(DWORD stand) {
     WriteBytes(folder / L"old.txt", std::string("old"));
     WriteBytes(folder / L"new.txt", std::string("new"));
     HANDLE held = CreateFileW((folder / L"old.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD error = MoveFileExW((folder / L"new.txt").c_str(), (folder / L"old.txt").c_str(), MOVEFILE_REPLACE_EXISTING)
-                      ? 0
-                      : GetLastError();
+    HANDLE renamed = CreateFileW((folder / L"new.txt").c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    std::wstring target = folder / L"old.txt";
+    std::vector<unsigned char> record(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(WCHAR));
+    FILE_RENAME_INFO* rename = (FILE_RENAME_INFO*)record.data();
+    rename->ReplaceIfExists = TRUE;
+    rename->FileNameLength = (DWORD)(target.size() * sizeof(WCHAR));
+    memcpy(rename->FileName, target.data(), rename->FileNameLength);
+    DWORD error = SetFileInformationByHandle(renamed, FileRenameInfo, rename, (DWORD)record.size()) ? 0 : GetLastError();
+    CloseHandle(renamed);
     CloseHandle(held);
     return error;
 }
@@ -385,6 +393,61 @@ INSTANTIATE_TEST_SUITE_P(
                       QuietCase{"ReadOnlyFolder", ReadOnlyFolder, ReadOnlyMountReport, false, Untouched},
                       QuietCase{"Win64Package", Win64Package, ERROR_EXE_MACHINE_TYPE_MISMATCH, false, Untouched}),
     [](const ::testing::TestParamInfo<QuietCase>& info) { return info.param.name; });
+
+// A script in a folder whose name the command interpreter would take for
+// its own syntax, were the name on its line: variables defined and not, a
+// lone '%', '!', '&', '^', parentheses, letters beyond ASCII. The package
+// sits in that folder and extracts beside itself, or into that folder on a
+// network share. The script tells by its exit code whether it got its
+// parameter, and records its parameters where it starts: in its own
+// folder (on the share the interpreter starts in the Windows folder, where
+// it records nothing).
+struct ScriptFolderCase {
+    const char* name;
+    const wchar_t* folder;
+    bool network;
+};
+
+void PrintTo(const ScriptFolderCase& row, std::ostream* out) { *out << row.name; }
+
+class ScriptFolder : public ::testing::TestWithParam<ScriptFolderCase> {};
+
+TEST_P(ScriptFolder, ScriptRunsWithItsParametersAndHandsBackItsExitCode) {
+    const ScriptFolderCase& row = GetParam();
+    TempFolder base;
+    NetworkShare share;
+    std::wstring folder = (row.network ? share.path() : base.path()) + row.folder + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
+    const std::string records = "echo %*> ran.txt\r\n";
+    CabContents contents;
+    contents.files = {{"install.cmd", "@echo off\r\n" + (row.network ? "" : records) +
+                                          "if \"%1\"==\"/quiet\" exit /b 5\r\nexit /b 6\r\n"}};
+    PackageOptions options;
+    options.command = L"install.cmd /quiet";
+    options.destination = row.network ? folder : L"out";
+    std::wstring package = (row.network ? base.path() : folder) + L"package.exe";
+    WriteBytes(package, MakePackage(options, BuildCabinet(contents)));
+
+    ModuleRun run;
+    ASSERT_TRUE(run.StartWatched(package, L"/Q"));
+    EXPECT_EQ(5u, run.WaitForEnd(QuietRunMs));
+    EXPECT_EQ(std::vector<std::wstring>{}, run.WatchedWindows());
+    if (!row.network) EXPECT_EQ("/quiet\r\n", AsText(ReadBytes(folder + L"out\\ran.txt")));
+    EXPECT_TRUE(FileExists(folder + (row.network ? L"" : L"out\\") + L"install.cmd"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Named, ScriptFolder,
+    ::testing::Values(ScriptFolderCase{"DefinedVariable", L"pct%WINDIR%x", false},
+                      ScriptFolderCase{"VariableNamingAnotherFolder", L"h%HOMEPATH%", false},
+                      ScriptFolderCase{"UndefinedVariable", L"un%VUV_UNDEFINED%x", false},
+                      ScriptFolderCase{"LonePercentAndUmlaut", L"Dst 100% Gr\u00F6\u00DFe", false},
+                      ScriptFolderCase{"Exclamation", L"bang!x", false},
+                      ScriptFolderCase{"Ampersand", L"a&b", false}, ScriptFolderCase{"Caret", L"a^b", false},
+                      ScriptFolderCase{"Parentheses", L"(x) y", false},
+                      ScriptFolderCase{"Japanese", L"\u65E5\u672C\u8A9E", false},
+                      ScriptFolderCase{"NetworkShare", L"net a&b^(c)!", true}),
+    [](const ::testing::TestParamInfo<ScriptFolderCase>& info) { return info.param.name; });
 
 // A package that asks everything: the confirmation, the destination dialog
 // ("out" beside it), the creation of that folder, and, in the second run,

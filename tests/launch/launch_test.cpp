@@ -330,7 +330,7 @@ TEST_F(Launch, InfScriptsInstallThroughTheSetupLibraryBeforeItReturns) {
 
 static BOOL(WINAPI* realCreateProcessW)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                                         LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
-static std::vector<std::wstring> startedPrograms, startedCommandLines, startedFolders;
+static std::vector<std::wstring> startedPrograms, startedCommandLines, startedFolders, startedScriptVariables;
 static std::vector<DWORD> startedFlags;
 static BOOL WINAPI RecordingCreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES process,
                                            LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags, LPVOID environment,
@@ -339,6 +339,9 @@ static BOOL WINAPI RecordingCreateProcessW(LPCWSTR application, LPWSTR commandLi
     startedCommandLines.push_back(commandLine ? commandLine : L"(null)");
     startedFolders.push_back(folder ? folder : L"(null)");
     startedFlags.push_back(flags);
+    WCHAR variable[MAX_PATH] = L"(none)";
+    GetEnvironmentVariableW(L"VUVUZU_SCRIPT", variable, MAX_PATH);
+    startedScriptVariables.push_back(variable);
     return realCreateProcessW(application, commandLine, process, thread, inherit, flags, environment, folder, startup,
                               information);
 }
@@ -515,11 +518,16 @@ TEST_F(Launch, ScriptWithParametersRunsThroughTheShell) {
 }
 
 // Unattended: scripts run in the system's command interpreter and
-// installer packages through the system's installer, each by its full
-// path and without a console window; a document starts nothing.
+// installer packages through the system's installer, each without a
+// console window; a document starts nothing. A package goes by its full
+// path; a script by its name in its own folder, where the interpreter
+// starts, so that no %NAME% of the folder's path reaches the interpreter's
+// line, where it would be expanded.
 TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
     RecordProcessStarts();
     WriteBytes(temp / L"run me.cmd", std::string("@echo off\r\nexit /b 4\r\n"));
+    CreateDirectoryW((temp / L"pct%WINDIR%x").c_str(), nullptr);
+    WriteBytes(temp / L"pct%WINDIR%x\\run me.cmd", std::string("@echo off\r\nexit /b 3\r\n"));
     WriteBytes(temp / L"setup.msi", std::string("not a database"));
     WriteBytes(temp / L"fix.msp", std::string("not a patch"));
     WriteBytes(temp / L"readme.txt", std::string("read me"));
@@ -531,8 +539,11 @@ TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
         const wchar_t* program;  // in the system folder; null: nothing starts
         std::wstring commandLine;
         DWORD exitCode;  // the installer's for a file that is no database: Wine's
+        const wchar_t* subfolder = L"";  // of the folder: where the program starts
     } rows[] = {
-        {L"run me.cmd a b", L"cmd.exe", L"cmd.exe /d /c \"\"" + folder + L"run me.cmd\" a b\"", 4},
+        {L"run me.cmd a b", L"cmd.exe", L"cmd.exe /d /v:off /c \"\".\\run me.cmd\" a b\"", 4},
+        {L"pct%WINDIR%x\\run me.cmd %WINDIR%", L"cmd.exe", L"cmd.exe /d /v:off /c \"\".\\run me.cmd\" %WINDIR%\"", 3,
+         L"pct%WINDIR%x\\"},
         {L"setup.msi /l*v log.txt", L"msiexec.exe",
          L"msiexec.exe /i \"" + folder + L"setup.msi\" /qn /norestart /l*v log.txt", ERROR_FUNCTION_FAILED},
         {L"fix.msp", L"msiexec.exe", L"msiexec.exe /p \"" + folder + L"fix.msp\" /qn /norestart ",
@@ -547,6 +558,7 @@ TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
         startedPrograms.clear();
         startedCommandLines.clear();
         startedFolders.clear();
+        startedScriptVariables.clear();
         startedFlags.clear();
         EXPECT_EQ(row.exitCode, LaunchCommand(row.command, folder.c_str(), FALSE));
         if (!row.program) {
@@ -557,8 +569,32 @@ TEST_F(Launch, QuietRunsStartScriptsAndPackagesThroughTheSystemsPrograms) {
         EXPECT_TRUE(SamePath(std::wstring(system) + L"\\" + row.program, startedPrograms[0]))
             << Narrow(startedPrograms[0]);
         EXPECT_EQ(row.commandLine, startedCommandLines[0]);
-        EXPECT_TRUE(SamePath(folder, startedFolders[0])) << Narrow(startedFolders[0]);
+        EXPECT_TRUE(SamePath(folder + row.subfolder, startedFolders[0])) << Narrow(startedFolders[0]);
         EXPECT_EQ((DWORD)CREATE_NO_WINDOW, startedFlags[0]);
+        EXPECT_EQ(L"(none)", startedScriptVariables[0]);
     }
     G.QuietRun = FALSE;
+}
+
+// A network folder can't be the interpreter's current folder (it starts in
+// the Windows folder instead, as Wine's loader does too): there the
+// script's full path is the value of a variable of the child's
+// environment, expanded once by the interpreter, and gone from the
+// module's own environment afterwards. ('%' stays out of the folder's
+// name: Wine's interpreter expands a value a second time.)
+TEST_F(Launch, QuietScriptOnANetworkFolderIsNamedByAVariableOfItsEnvironment) {
+    RecordProcessStarts();
+    NetworkShare share;
+    std::wstring folder = share / L"net a&b^(c)!\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    WriteBytes(folder + L"run me.cmd", std::string("@echo off\r\nif \"%1\"==\"a\" exit /b 4\r\nexit /b 6\r\n"));
+    G.QuietRun = TRUE;
+    DWORD exitCode = LaunchCommand(L"run me.cmd a", folder.c_str(), FALSE);
+    G.QuietRun = FALSE;
+
+    EXPECT_EQ(4u, exitCode);
+    ASSERT_EQ(1u, startedCommandLines.size());
+    EXPECT_EQ(L"cmd.exe /d /v:off /c \"\"%VUVUZU_SCRIPT%\" a\"", startedCommandLines[0]);
+    EXPECT_EQ(folder + L"run me.cmd", startedScriptVariables[0]);
+    EXPECT_EQ(0u, GetEnvironmentVariableW(L"VUVUZU_SCRIPT", nullptr, 0));
 }

@@ -33,6 +33,35 @@ QuietFolder::QuietFolder() {
 
 QuietFolder::~QuietFolder() { RemoveTree(path_); }
 
+NetworkShare::NetworkShare() {
+    WCHAR prefix[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        ADD_FAILURE() << "no WINEPREFIX: not under Wine?";
+        return;
+    }
+    std::wstring folder = L"Z:" + std::wstring(prefix);
+    for (WCHAR& c : folder)
+        if (c == L'/') c = L'\\';
+    static unsigned counter = 0;
+    std::wstring share = L"share-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    for (const wchar_t* part : {L"\\dosdevices\\unc", L"\\vuv-server"}) {
+        folder += part;
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    local_ = folder + L"\\" + share + L"\\";
+    if (!CreateDirectoryW(local_.c_str(), nullptr)) {
+        ADD_FAILURE() << "cannot create " << Narrow(local_);
+        local_.clear();
+        return;
+    }
+    path_ = L"\\\\vuv-server\\" + share + L"\\";
+}
+
+NetworkShare::~NetworkShare() {
+    if (!local_.empty()) RemoveTree(local_);
+}
+
 void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << Narrow(path);

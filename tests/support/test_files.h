@@ -39,6 +39,25 @@ private:
     std::wstring path_;
 };
 
+// A fresh folder on a network share, \\vuv-server\share-<process>-<n>\:
+// Wine takes a UNC path's server and share from the prefix's
+// dosdevices\unc folder, which the constructor fills through drive Z:.
+// Removed with its contents by the destructor; path() ends with a
+// backslash.
+class NetworkShare {
+public:
+    NetworkShare();
+    ~NetworkShare();
+    NetworkShare(const NetworkShare&) = delete;
+    NetworkShare& operator=(const NetworkShare&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+    std::wstring local_;  // the same folder through drive Z:
+};
+
 void WriteBytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::vector<unsigned char> ReadBytes(const std::wstring& path);
