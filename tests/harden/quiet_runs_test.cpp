@@ -502,6 +502,8 @@ TEST_F(AskingPackage, WithoutQTheWatcherSeesTheQuestionAndTheDialog) {
     HWND dialog = run.WaitFor(English.destination);
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+    // The dialog ends its loop after the click: until then it is still there.
+    EXPECT_TRUE(WaitForWindowGone(dialog));
     EXPECT_EQ(SelfExtractExitCode, run.WaitForEnd());
     std::vector<std::wstring> seen = run.WatchedWindows();
     std::wstring all;

@@ -97,16 +97,16 @@ std::vector<HWND> ModuleRun::OpenWindows() const {
 
 // The progress dialog and the caption-less CRC window come and go by
 // themselves; every other window waits for an answer.
-bool ModuleRun::Tolerated(HWND window, const std::wstring& expected) const {
-    std::wstring title = WindowText(window);
+bool ModuleRun::Tolerated(const std::wstring& title, const std::wstring& expected) const {
     return title == expected || title == captions_.progress || title.empty();
 }
 
+// The title is read once: the window may be gone by the time it is reported.
 bool ModuleRun::ReportUnexpected(const std::wstring& expected) {
     for (HWND window : OpenWindows()) {
-        if (Tolerated(window, expected)) continue;
-        ADD_FAILURE() << "unexpected window \"" << Narrow(WindowText(window)) << "\": "
-                      << Narrow(MessageBoxText(window));
+        std::wstring title = WindowText(window);
+        if (Tolerated(title, expected)) continue;
+        ADD_FAILURE() << "unexpected window \"" << Narrow(title) << "\": " << Narrow(MessageBoxText(window));
         child_.Kill();
         return true;
     }

@@ -66,7 +66,7 @@ public:
 
 private:
     HWND Await(const std::wstring& caption, DWORD timeoutMs, bool endIsFailure);
-    bool Tolerated(HWND window, const std::wstring& expected) const;
+    bool Tolerated(const std::wstring& title, const std::wstring& expected) const;
     // Fails the test with the caption and text of the first unexpected box.
     bool ReportUnexpected(const std::wstring& expected);
 
