@@ -234,6 +234,54 @@ TEST_F(FolderTest, WhatACabinetCantHoldIsRefusedAndNothingIsWritten) {
     }
 }
 
+// Every file whose name Windows can't hold is named, each on its line,
+// and nothing is written.
+TEST_F(FolderTest, NamesWindowsCantHoldAreRefusedEveryOneNamed) {
+    LINUX_BUILD_ONLY("Wine shows such Linux names under other names, and one of two names equal but for case");
+    const char* fine[] = {"fine.txt", "docs/guide.html", "...x", "COM10"};
+    for (const char* name : fine) Add(name, "ok");
+    const std::pair<std::string, std::string> offending[] = {
+        {"a:b.txt", "its name holds ':', which Windows refuses in names"},
+        {"q?.txt", "its name holds '?'"},
+        {"CON", "its name is the device CON on Windows"},
+        {"nul.tar.gz", "its name is the device nul on Windows"},
+        {"trail.", "its name ends with a dot, which Windows drops"},
+        {"blank ", "its name ends with a blank"},
+        {"bad|dir/inner.txt", "its folder \"bad|dir\" holds '|'"},
+        {"Index.html", "Windows takes it for " + Path("src/index.html") + " (the names are equal when case is ignored)"},
+        {"index.html", "Windows takes it for " + Path("src/Index.html")},
+        {"Docs/a", "Windows takes it for " + Path("src/docs/a")},
+        {"docs/a", "Windows takes it for " + Path("src/Docs/a")},
+        {"\xC3\x84rger", "Windows takes it for " + Path("src/\xC3\xA4rger")},
+        {"\xC3\xA4rger", "Windows takes it for " + Path("src/\xC3\x84rger")},
+        {"x", "Windows takes it for the folder " + Path("src/X")},
+    };
+    for (const auto& file : offending) Add(file.first, "x");
+    Add("X/y", "y");
+    WriteFile(Path("out.exe"), "the previous package");
+    std::vector<std::string> before = ListFolder(Dir());
+
+    RunResult built = Build();
+    EXPECT_EQ(1, built.status);
+    std::vector<std::string> lines = Lines(built.err);
+    for (const auto& file : offending) {
+        std::string start = "vuvpack: " + Path("src/" + file.first) + ": ";
+        auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(start) == 0; });
+        ASSERT_NE(lines.end(), line) << file.first << " is named in\n" << built.err;
+        EXPECT_NE(std::string::npos, line->find(file.second, start.size())) << *line;
+    }
+    for (const std::string& line : lines) {
+        for (const char* name : fine) EXPECT_EQ(std::string::npos, line.find(Path("src/") + name + ":")) << line;
+        EXPECT_EQ(std::string::npos, line.find(Path("src/X/y:"))) << line;
+    }
+    EXPECT_EQ("vuvpack: " + Path("src") + ": " + std::to_string(std::size(offending)) +
+                  " files have names that Windows can't hold as they are; rename them",
+              lines.back());
+    EXPECT_EQ(before, ListFolder(Dir())) << "no temporary file is left";
+    Bytes previous = ReadFile(Path("out.exe"));
+    EXPECT_EQ("the previous package", std::string(previous.begin(), previous.end()));
+}
+
 TEST_F(FolderTest, MissingFolderOrAFileIsRefused) {
     Add("a.txt", "a");
     for (const std::string& dir : {Path("absent"), Path("src/a.txt")}) {
