@@ -167,7 +167,9 @@ std::vector<std::string> FolderNameProblems(const std::string& root, const std::
         named.push_back(entry);
     }
     std::vector<std::string> lines;
-    for (const NameProblem& found : WindowsNameProblems(named)) lines.push_back(named[found.index].shown + ": " + found.problem);
+    for (const NameProblem& found : WindowsNameProblems(named)) {
+        lines.push_back(named[found.index].shown + ": " + found.problem);
+    }
     return lines;
 }
 

@@ -29,11 +29,13 @@ static std::string CharacterText(char16_t unit) {
     return text;
 }
 
-// The problems of one component: the file's own name, or a folder's.
+// The problems of one component: the file's own name, or a folder's. An
+// empty name at the end is the module's mark of a folder entry.
 static void AddComponentProblems(const std::u16string& component, bool isFolder, std::vector<std::string>* out) {
     std::string subject = isFolder ? "its folder \"" + Utf16ToUtf8(component) + "\"" : "its name";
     if (component.empty()) {
-        out->push_back("an empty folder name (two separators in a row, or one at the start), which the module drops");
+        if (isFolder)
+            out->push_back("an empty folder name (two separators in a row, or one at the start), which the module drops");
         return;
     }
     for (char16_t unit : component) {
@@ -44,8 +46,8 @@ static void AddComponentProblems(const std::u16string& component, bool isFolder,
         break;
     }
     if (IsDeviceComponent(component.c_str())) {
-        out->push_back(subject + " is the device " + Utf16ToUtf8(component.substr(0, DeviceNameLength(component.c_str()))) +
-                       " on Windows");
+        std::u16string device = component.substr(0, DeviceNameLength(component.c_str()));
+        out->push_back(subject + " is the device " + Utf16ToUtf8(device) + " on Windows");
     }
     if (IsDroppedLeader(component.front())) out->push_back(subject + " starts with a blank, which the module drops");
     if (IsDroppedTrailer(component.back())) {
@@ -63,7 +65,9 @@ static std::string Joined(const std::vector<std::string>& problems) {
 std::string StoredNameRuleProblem(const std::u16string& name) {
     std::vector<std::u16string> components = Components(name);
     std::vector<std::string> problems;
-    for (size_t i = 0; i < components.size(); i++) AddComponentProblems(components[i], i + 1 < components.size(), &problems);
+    for (size_t i = 0; i < components.size(); i++) {
+        AddComponentProblems(components[i], i + 1 < components.size(), &problems);
+    }
     return Joined(problems);
 }
 
@@ -74,6 +78,8 @@ static std::string ShownFolder(const std::string& shown, size_t levels) {
     for (size_t i = 0; i < levels && end != std::string::npos && end > 0; i++) end = shown.find_last_of("/\\", end - 1);
     return end == std::string::npos ? shown : shown.substr(0, end);
 }
+
+static const char kEqualButForCase[] = " (the names are equal when case is ignored)";
 
 struct FolderSeen {
     size_t file;    // a file inside the folder
@@ -102,13 +108,13 @@ std::vector<NameProblem> WindowsNameProblems(const std::vector<NamedFile>& files
         const std::vector<size_t>& same = entry.second;
         for (size_t k = 0; same.size() > 1 && k < same.size(); k++) {
             size_t other = same[k == 0 ? 1 : 0];
-            problems[same[k]].push_back("Windows takes it for " + files[other].shown + " (the names are equal when case is ignored)");
+            problems[same[k]].push_back("Windows takes it for " + files[other].shown + kEqualButForCase);
         }
         auto folder = folders.find(entry.first);
         if (folder == folders.end()) continue;
         std::string shownFolder = ShownFolder(files[folder->second.file].shown, folder->second.levels);
         for (size_t index : same) {
-            problems[index].push_back("Windows takes it for the folder " + shownFolder + " (the names are equal when case is ignored)");
+            problems[index].push_back("Windows takes it for the folder " + shownFolder + kEqualButForCase);
         }
     }
     std::vector<NameProblem> found;
