@@ -174,13 +174,13 @@ TEST_F(InspectTest, SignatureBeforeTheHeaderEndIsAProblem) {
 // A cabinet made elsewhere, with names the module would rewrite or that
 // Windows takes for one another.
 TEST_F(InspectTest, NamesWindowsCantHoldAreProblems) {
-    // gcab reads a name with a colon before any slash as a URI.
-    std::string odd = MakeCabinet("odd.cab", {{"d/a:b.txt", "1"}, {"q?.txt", "2"}, {"CON", "3"}, {"trail.", "4"},
+    // A colon would do too, but gcab reads a name with one as a URI.
+    std::string odd = MakeCabinet("odd.cab", {{"a|b.txt", "1"}, {"q?.txt", "2"}, {"CON", "3"}, {"trail.", "4"},
                                               {"Index.html", "5"}, {"index.html", "6"}, {"fine.txt", "7"}});
     RunResult made = RunVuvpack({"build", "--stub", Path("stub.exe"), "--cab", odd, "-o", Path("odd.exe")});
     ASSERT_EQ(0, made.status) << made.err;
     const std::string problems[] = {
-        "the file d\\a:b.txt: its name holds ':', which Windows refuses in names",
+        "the file a|b.txt: its name holds '|', which Windows refuses in names",
         "the file q?.txt: its name holds '?', which Windows refuses in names",
         "the file CON: its name is the device CON on Windows",
         "the file trail.: its name ends with a dot, which Windows drops",
@@ -202,11 +202,7 @@ TEST_F(InspectTest, NamesWindowsCantHoldAreProblems) {
         EXPECT_EQ("false", JsonValue(json.out, "d['sound']"));
         std::string listed = JsonValue(json.out, "[p for p in d['problems'] if p.startswith('the file ')]");
         std::string expected;
-        for (std::string problem : problems) {
-            for (size_t at = problem.find('\\'); at != std::string::npos; at = problem.find('\\', at + 2))
-                problem.insert(at, 1, '\\');
-            expected += (expected.empty() ? "[\"" : "\", \"") + problem;
-        }
+        for (const std::string& problem : problems) expected += (expected.empty() ? "[\"" : "\", \"") + problem;
         EXPECT_EQ(expected + "\"]", listed);
     }
 }

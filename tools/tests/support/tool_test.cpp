@@ -152,7 +152,6 @@ std::string ToolTest::MakeCabinet(const std::string& name,
     std::filesystem::create_directories(folder);
     std::vector<std::string> args = {"-c", "-z", Path(name)};
     for (const auto& file : files) {
-        std::filesystem::create_directories(std::filesystem::path(folder + "/" + file.first).parent_path());
         WriteFile(folder + "/" + file.first, file.second);
         args.push_back(file.first);
     }

@@ -62,8 +62,7 @@ public:
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
     const std::string& Dir() const { return dir_; }
 
-    // A small MSZIP cabinet made by gcab from the given files (name, text;
-    // a name may hold folders).
+    // A small MSZIP cabinet made by gcab from the given files (name, text).
     std::string MakeCabinet(const std::string& name,
                             const std::vector<std::pair<std::string, std::string>>& files);
 
