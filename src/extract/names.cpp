@@ -1,6 +1,7 @@
 #include "extract/names.h"
 
 #include "base/messages.h"
+#include "base/name_rules.h"
 #include "base/paths.h"
 #include "base/state.h"
 #include "ui/progress_dialog.h"
@@ -71,38 +72,7 @@ BOOL DecodeStoredName(const char* stored, WCHAR* name) {
     return TRUE;
 }
 
-static BOOL MatchesAsciiNoCase(const WCHAR* text, const char* word) {
-    for (; *word; text++, word++) {
-        WCHAR c = *text;
-        if (c >= L'a' && c <= L'z') c -= L'a' - L'A';
-        if (c != (WCHAR)*word) return FALSE;
-    }
-    return TRUE;
-}
-
-// Length of the device name at the start of text, 0 when there is none.
-static int DeviceNameLength(const WCHAR* text) {
-    // Longer names first: CONIN$ and CONOUT$ start with CON.
-    static const char* const kPlainDevices[] = {"CONOUT$", "CONIN$", "AUX", "CON", "NUL", "PRN"};
-    for (const char* device : kPlainDevices)
-        if (MatchesAsciiNoCase(text, device)) return lstrlenA(device);
-    if (MatchesAsciiNoCase(text, "COM") || MatchesAsciiNoCase(text, "LPT")) {
-        WCHAR digit = text[3];
-        // Windows counts the superscripts one, two and three as digits here.
-        if ((digit >= L'0' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3) return 4;
-    }
-    return 0;
-}
-
-// Windows 10 and older open the device also when an extension or blanks
-// follow its name (AUX.txt, CON .txt), so those count as device names too.
-BOOL EscapeDeviceName(const WCHAR* component) {
-    int length = DeviceNameLength(component);
-    if (!length) return FALSE;
-    const WCHAR* rest = component + length;
-    while (*rest == L' ') rest++;
-    return *rest == 0 || *rest == L'\\' || *rest == L'.';
-}
+BOOL EscapeDeviceName(const WCHAR* component) { return IsDeviceComponent(component) ? TRUE : FALSE; }
 
 // Removes the dots and blanks that end each component, keeping the rest
 // of the name: a.\b gives a\b, and a component of dots alone disappears.
@@ -112,7 +82,7 @@ static void RemoveComponentTrailers(WCHAR* name) {
     for (int in = 0;; in++) {
         WCHAR c = name[in];
         if (c == L'\\' || c == 0) {
-            while (out > componentStart && (name[out - 1] == L'.' || name[out - 1] == L' ')) out--;
+            while (out > componentStart && IsDroppedTrailer(name[out - 1])) out--;
             name[out++] = c;
             if (c == 0) return;
             componentStart = out;
@@ -120,24 +90,6 @@ static void RemoveComponentTrailers(WCHAR* name) {
         }
         name[out++] = c;
     }
-}
-
-// Characters Windows refuses in file names (the backslash aside), and the
-// word joiner, which can hide a name's real shape.
-static BOOL IsReplacedCharacter(WCHAR c) {
-    if (c >= 0x0001 && c <= 0x001F) return TRUE;
-    switch (c) {
-    case L':':
-    case L'?':
-    case L'"':
-    case L'<':
-    case L'>':
-    case L'|':
-    case L'*':
-    case 0x2060:
-        return TRUE;
-    }
-    return FALSE;
 }
 
 static void ShowInvalidFileName(void) {
@@ -156,7 +108,7 @@ int CleanStoredName(WCHAR* name) {
     RemoveComponentTrailers(name);
 
     const WCHAR* source = name;
-    while (*source == L'\\' || *source == L' ') source++;
+    while (*source == L'\\' || IsDroppedLeader(*source)) source++;
     if (!*source) {
         if (source == name) {
             ShowInvalidFileName();
@@ -174,13 +126,13 @@ int CleanStoredName(WCHAR* name) {
         WCHAR c = *source++;
         if (c == L'\\') {
             result[out++] = L'\\';
-            while (*source == L'\\' || *source == L' ') source++;
+            while (*source == L'\\' || IsDroppedLeader(*source)) source++;
             componentStart = TRUE;
             continue;
         }
         if (componentStart && EscapeDeviceName(source - 1))
             c = L'_';
-        else if (IsReplacedCharacter(c))
+        else if (IsRefusedNameCharacter(c))
             c = L'_';
         componentStart = FALSE;
         result[out++] = c;

@@ -18,7 +18,8 @@ const WCHAR* AnsiToWide(const char* stored);
 // says so, else the ANSI code page). FALSE when the result does not fit.
 BOOL DecodeStoredName(const char* stored, WCHAR* name);
 
-// True when the component that starts at component names a device.
+// True when the component that starts at component names a device
+// (base/name_rules.h).
 BOOL EscapeDeviceName(const WCHAR* component);
 
 // Cleans a name in place into a relative path with single backslashes:

@@ -171,6 +171,42 @@ TEST_F(InspectTest, SignatureBeforeTheHeaderEndIsAProblem) {
         << run.err;
 }
 
+// A cabinet made elsewhere, with names the module would rewrite or that
+// Windows takes for one another.
+TEST_F(InspectTest, NamesWindowsCantHoldAreProblems) {
+    // A colon would do too, but gcab reads a name with one as a URI.
+    std::string odd = MakeCabinet("odd.cab", {{"a|b.txt", "1"}, {"q?.txt", "2"}, {"CON", "3"}, {"trail.", "4"},
+                                              {"Index.html", "5"}, {"index.html", "6"}, {"fine.txt", "7"}});
+    RunResult made = RunVuvpack({"build", "--stub", Path("stub.exe"), "--cab", odd, "-o", Path("odd.exe")});
+    ASSERT_EQ(0, made.status) << made.err;
+    const std::string problems[] = {
+        "the file a|b.txt: its name holds '|', which Windows refuses in names",
+        "the file q?.txt: its name holds '?', which Windows refuses in names",
+        "the file CON: its name is the device CON on Windows",
+        "the file trail.: its name ends with a dot, which Windows drops",
+        "the file Index.html: Windows takes it for index.html (the names are equal when case is ignored)",
+        "the file index.html: Windows takes it for Index.html (the names are equal when case is ignored)",
+    };
+    for (const std::string& package : {Path("odd.exe"), odd}) {
+        SCOPED_TRACE(package);
+        RunResult text = RunVuvpack({"inspect", package});
+        EXPECT_EQ(1, text.status);
+        EXPECT_NE(std::string::npos, text.out.find("status: not sound\n")) << text.out;
+        EXPECT_EQ(std::string::npos, text.out.find("fine.txt")) << text.out;
+        for (const std::string& problem : problems) {
+            EXPECT_NE(std::string::npos, text.out.find("problem: " + problem + "\n")) << text.out;
+            EXPECT_NE(std::string::npos, text.err.find("vuvpack: " + package + ": " + problem + "\n")) << text.err;
+        }
+        RunResult json = RunVuvpack({"inspect", package, "--json"});
+        EXPECT_EQ(1, json.status);
+        EXPECT_EQ("false", JsonValue(json.out, "d['sound']"));
+        std::string listed = JsonValue(json.out, "[p for p in d['problems'] if p.startswith('the file ')]");
+        std::string expected;
+        for (const std::string& problem : problems) expected += (expected.empty() ? "[\"" : "\", \"") + problem;
+        EXPECT_EQ(expected + "\"]", listed);
+    }
+}
+
 TEST_F(InspectTest, MissingFilesAndUsageErrors) {
     RunResult missing = RunVuvpack({"inspect", Path("absent.exe")});
     EXPECT_EQ(1, missing.status);

@@ -234,6 +234,65 @@ TEST_F(FolderTest, WhatACabinetCantHoldIsRefusedAndNothingIsWritten) {
     }
 }
 
+// Every file whose name Windows can't hold is named, each on its line,
+// and nothing is written.
+TEST_F(FolderTest, NamesWindowsCantHoldAreRefusedEveryOneNamed) {
+    const char* fine[] = {"fine.txt", "docs/guide.html", "...x", "COM10"};
+    for (const char* name : fine) Add(name, "ok");
+    struct Offending {
+        std::string name;
+        std::string problem;
+        bool linuxOnly;  // Wine takes such a Linux name for a device, or can't open it
+    };
+    std::vector<Offending> offending = {
+        {"a:b.txt", "its name holds ':', which Windows refuses in names", true},
+        {"q?.txt", "its name holds '?'", true},
+        {"CON", "its name is the device CON on Windows", true},
+        {"nul.tar.gz", "its name is the device nul on Windows", true},
+        {"trail.", "its name ends with a dot, which Windows drops", true},
+        {"blank ", "its name ends with a blank", true},
+        {"bad|dir/inner.txt", "its folder \"bad|dir\" holds '|'", true},
+        {"Index.html",
+         "Windows takes it for " + Path("src/index.html") + " (the names are equal when case is ignored)", false},
+        {"index.html", "Windows takes it for " + Path("src/Index.html"), false},
+        {"Docs/a", "Windows takes it for " + Path("src/docs/a"), false},
+        {"docs/a", "Windows takes it for " + Path("src/Docs/a"), false},
+        {"\xC3\x84rger", "Windows takes it for " + Path("src/\xC3\xA4rger"), false},
+        {"\xC3\xA4rger", "Windows takes it for " + Path("src/\xC3\x84rger"), false},
+        {"x", "Windows takes it for the folder " + Path("src/X"), false},
+    };
+    if (TestingWindowsBuild()) {
+        printf("Linux build only: the names Wine takes for devices or can't open\n");
+        offending.erase(std::remove_if(offending.begin(), offending.end(),
+                                       [](const Offending& file) { return file.linuxOnly; }),
+                        offending.end());
+    }
+    for (const Offending& file : offending) Add(file.name, "x");
+    Add("X/y", "y");
+    WriteFile(Path("out.exe"), "the previous package");
+    std::vector<std::string> before = ListFolder(Dir());
+
+    RunResult built = Build();
+    EXPECT_EQ(1, built.status);
+    std::vector<std::string> lines = Lines(built.err);
+    for (const Offending& file : offending) {
+        std::string start = "vuvpack: " + Path("src/" + file.name) + ": ";
+        auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(start) == 0; });
+        ASSERT_NE(lines.end(), line) << file.name << " is named in\n" << built.err;
+        EXPECT_NE(std::string::npos, line->find(file.problem, start.size())) << *line;
+    }
+    for (const std::string& line : lines) {
+        for (const char* name : fine) EXPECT_EQ(std::string::npos, line.find(Path("src/") + name + ":")) << line;
+        EXPECT_EQ(std::string::npos, line.find(Path("src/X/y:"))) << line;
+    }
+    EXPECT_EQ("vuvpack: " + Path("src") + ": " + std::to_string(offending.size()) +
+                  " files have names that Windows can't hold as they are; rename them",
+              lines.back());
+    EXPECT_EQ(before, ListFolder(Dir())) << "no temporary file is left";
+    Bytes previous = ReadFile(Path("out.exe"));
+    EXPECT_EQ("the previous package", std::string(previous.begin(), previous.end()));
+}
+
 TEST_F(FolderTest, MissingFolderOrAFileIsRefused) {
     Add("a.txt", "a");
     for (const std::string& dir : {Path("absent"), Path("src/a.txt")}) {

@@ -81,7 +81,9 @@ bool SummarizeCabinetBytes(const uint8_t* bytes, uint64_t held, uint64_t availab
                               " of " + std::to_string(folders), false;
         }
         at += kCabinetFileFixedSize;
+        uint64_t nameStart = at;
         if (!SkipString(bytes, end, &at)) return *problem = "a file name is cut off or too long", false;
+        summary->fileNames.emplace_back((const char*)bytes + nameStart, (size_t)(at - 1 - nameStart));
         summary->totalBytes += fileSize;
     }
     summary->size = cabinetSize;

@@ -19,6 +19,7 @@ struct CabinetSummary {
     uint64_t totalBytes;  // uncompressed
     std::vector<std::string> compression;  // each kind once, in folder order
     std::vector<CabinetFolderSummary> folderList;
+    std::vector<std::string> fileNames;  // as stored, in the directory's order
 };
 
 // Reads the cabinet's header, folders and files from `held` bytes of the

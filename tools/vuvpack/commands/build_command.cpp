@@ -37,7 +37,10 @@ static const char kBuildHelp[] =
     "                          names relative with backslashes, modification times,\n"
     "                          read-only (no owner write permission) and hidden\n"
     "                          (name starting with '.') attributes; links to files\n"
-    "                          inside FOLDER are followed, others refused\n"
+    "                          inside FOLDER are followed, others refused; so are\n"
+    "                          names Windows can't hold (characters it refuses,\n"
+    "                          device names, a dot or blank at the end, names equal\n"
+    "                          when case is ignored)\n"
     "  -o FILE                 the package to write; it is written beside FILE and\n"
     "                          renamed at the end, so a failed build leaves nothing\n"
     "  --compress METHOD       how --dir's cabinet is compressed: lzx (the default,\n"
@@ -247,6 +250,14 @@ static void ShowBuildProgress(void* context, uint64_t bytesDone, size_t filesSta
 static bool MakeFolderCabinet(const BuildOptions& options, Payload* payload, std::string* error) {
     std::vector<FolderFile> files;
     if (!ScanFolder(options.dir, &files, error)) return false;
+    std::vector<std::string> nameProblems = FolderNameProblems(options.dir, files);
+    if (!nameProblems.empty()) {
+        for (const std::string& problem : nameProblems) ReportError(problem);
+        *error = options.dir + ": " + std::to_string(nameProblems.size()) +
+                 (nameProblems.size() == 1 ? " file has a name" : " files have names") +
+                 " that Windows can't hold as they are; rename them";
+        return false;
+    }
     uint64_t totalBytes = 0;
     for (const FolderFile& file : files) totalBytes += file.size;
     ProgressLine progress;

@@ -7,9 +7,11 @@
 #include "vuvpack/commands/inspect_report.h"
 #include "vuvpack/commands/report.h"
 #include "vuvpack/package/package_layout.h"
+#include "vuvpack/package/windows_names.h"
 #include "vuvpack/system/console_text.h"
 #include "vuvpack/system/error_text.h"
 #include "vuvpack/system/file_io.h"
+#include "vuvpack/system/utf_text.h"
 
 static const char kInspectHelp[] =
     "Usage: vuvpack inspect PACKAGE [--json]\n"
@@ -25,8 +27,13 @@ static const char kInspectHelp[] =
     "\n"
     "  --json   print the description as one JSON object\n"
     "\n"
+    "Names in the cabinet that Windows can't hold as they are (characters it\n"
+    "refuses, device names, a dot or blank at the end, names equal when case is\n"
+    "ignored) are listed as problems.\n"
+    "\n"
     "Exit status: 0 the package is sound, 1 it is not (no header, CRC mismatch,\n"
-    "no readable cabinet where the module looks) or can't be read, 2 usage error.\n";
+    "no readable cabinet where the module looks, names Windows can't hold) or\n"
+    "can't be read, 2 usage error.\n";
 
 // Reads the file once: finds the first signature and folds the bytes of
 // [crcStart, crcEnd) into *run (none when crcStart is 0).
@@ -162,6 +169,28 @@ static void AddCabinetProblems(const std::string& path, Inspection* inspection) 
     }
 }
 
+// A name that is not UTF-8 is read as Latin-1: the module reads it in the
+// system's ANSI code page, whose letters and signs below 0x80 are ASCII's.
+static std::u16string StoredNameText(const std::string& stored) {
+    std::u16string text;
+    if (Utf8ToUtf16(stored, &text)) return text;
+    text.clear();
+    for (unsigned char c : stored) text += (char16_t)c;
+    return text;
+}
+
+static void AddNameProblems(Inspection* inspection) {
+    if (!inspection->cabinetRead) return;
+    std::vector<NamedFile> named;
+    for (const std::string& stored : inspection->cabinet.fileNames) {
+        std::u16string name = StoredNameText(stored);
+        named.push_back(NamedFile{name, Utf16ToUtf8(name)});
+    }
+    for (const NameProblem& found : WindowsNameProblems(named)) {
+        inspection->problems.push_back("the file " + named[found.index].shown + ": " + found.problem);
+    }
+}
+
 static void AddCrcProblem(Inspection* inspection) {
     if (inspection->crcState != kCrcMismatch) return;
     if (inspection->signerPadding == 0) {
@@ -210,6 +239,7 @@ bool InspectPackage(const std::string& path, Inspection* inspection, std::string
         inspection->signerPadding = SignerPadding(tail, inspection->header.PackageCrc);
     AddHeaderProblem(inspection);
     AddCabinetProblems(path, inspection);
+    AddNameProblems(inspection);
     AddCrcProblem(inspection);
     return true;
 }

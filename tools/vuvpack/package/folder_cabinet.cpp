@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "vuvpack/package/windows_names.h"
 #include "vuvpack/system/error_text.h"
 #include "vuvpack/system/file_info.h"
 #include "vuvpack/system/file_io.h"
@@ -122,6 +123,12 @@ static bool ScanEntries(FolderScan* scan, const std::string& folder, const std::
     return true;
 }
 
+// The folder as ScanFolder names the files under it.
+static std::string FolderWithoutSeparator(const std::string& root) {
+    bool separatorAtEnd = root.size() > 1 && (root.back() == '/' || root.back() == kPathSeparator);
+    return separatorAtEnd ? root.substr(0, root.size() - 1) : root;
+}
+
 bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::string* error) {
     EntryInfo info;
     std::string resolved;
@@ -138,9 +145,7 @@ bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::st
     scan.files = files;
     scan.error = error;
     files->clear();
-    bool separatorAtEnd = root.size() > 1 && (root.back() == '/' || root.back() == kPathSeparator);
-    std::string folder = separatorAtEnd ? root.substr(0, root.size() - 1) : root;
-    if (!ScanEntries(&scan, folder, "")) return false;
+    if (!ScanEntries(&scan, FolderWithoutSeparator(root), "")) return false;
 
     std::string problem = FolderTotalsProblem(files->size());
     if (!problem.empty()) {
@@ -148,6 +153,24 @@ bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::st
         return false;
     }
     return true;
+}
+
+std::vector<std::string> FolderNameProblems(const std::string& root, const std::vector<FolderFile>& files) {
+    std::string folder = FolderWithoutSeparator(root);
+    std::vector<NamedFile> named;
+    for (const FolderFile& file : files) {
+        NamedFile entry;
+        Utf8ToUtf16(file.name, &entry.name);
+        entry.shown = file.name;
+        std::replace(entry.shown.begin(), entry.shown.end(), '\\', kPathSeparator);
+        entry.shown = folder + kPathSeparator + entry.shown;
+        named.push_back(entry);
+    }
+    std::vector<std::string> lines;
+    for (const NameProblem& found : WindowsNameProblems(named)) {
+        lines.push_back(named[found.index].shown + ": " + found.problem);
+    }
+    return lines;
 }
 
 static void SetCalendarTime(struct tm* local, int year, int month, int day, int hour, int minute, int second) {

@@ -25,6 +25,10 @@ std::string FolderTotalsProblem(uint64_t fileCount);
 // with "path: problem" in *error; nothing is skipped silently.
 bool ScanFolder(const std::string& root, std::vector<FolderFile>* files, std::string* error);
 
+// "path: problem" for every file whose name Windows can't hold as it is
+// (package/windows_names.h), in the files' order; empty when there is none.
+std::vector<std::string> FolderNameProblems(const std::string& root, const std::vector<FolderFile>& files);
+
 // DOS time stamps reach from 1980 to 2107; other times are moved to the
 // nearest end, with a warning.
 bool DosTimeRepresentable(time_t modified, struct tm* local);
