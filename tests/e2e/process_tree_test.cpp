@@ -62,7 +62,8 @@ protected:
         SetEnvironmentVariableW(L"VUV_TREE_EXIT_CODE", L"7");
     }
     void TearDown() override {
-        for (const wchar_t* name : {L"VUV_TREE_RECORD", L"VUV_TREE_EXIT_CODE", L"VUV_TREE_BREAKAWAY", L"VUV_TREE_RELEASE"})
+        for (const wchar_t* name :
+             {L"VUV_TREE_RECORD", L"VUV_TREE_EXIT_CODE", L"VUV_TREE_BREAKAWAY", L"VUV_TREE_RELEASE"})
             SetEnvironmentVariableW(name, nullptr);
         RemoveTree(privateFolder_);
     }
@@ -103,11 +104,14 @@ TEST_P(ProcessTree, WaitsForEverythingTheCommandStartsUnlessItBreaksAway) {
 
     ChildProcess module;
     ASSERT_TRUE(module.Start(package, L"/Q", true));
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);  // lets nothing break away
     if (row.outerJob) {
+        // A job that lets nothing break away; it lasts while its processes run.
+        HANDLE job = CreateJobObjectW(nullptr, nullptr);
         HANDLE process = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, module.Id());
-        ASSERT_TRUE(AssignProcessToJobObject(job, process));
+        BOOL assigned = AssignProcessToJobObject(job, process);
         CloseHandle(process);
+        CloseHandle(job);
+        ASSERT_TRUE(assigned);
     }
     ASSERT_TRUE(module.Resume());
 
@@ -122,14 +126,13 @@ TEST_P(ProcessTree, WaitsForEverythingTheCommandStartsUnlessItBreaksAway) {
     } else {
         // The installer holds until released: the run must end without it.
         ASSERT_TRUE(module.WaitForExit(RunMs, &exitCode)) << "the run waited for a program outside its tree";
-        EXPECT_TRUE(WaitUntil([&] { return FileExists(record_ + L".started"); }, RunMs)) << "no installer started";
+        ASSERT_TRUE(WaitUntil([&] { return FileExists(record_ + L".started"); }, RunMs)) << "no installer started";
         EXPECT_FALSE(FileExists(record_ + L".done"));
         SetEvent(release.event);
         EXPECT_TRUE(WaitUntil([&] { return FileExists(record_ + L".done"); }, RunMs));
         EXPECT_TRUE(RemoveCommandFolder(folder_ / L"out"));
     }
     EXPECT_EQ(row.exitCode, exitCode);
-    CloseHandle(job);
 }
 
 INSTANTIATE_TEST_SUITE_P(
