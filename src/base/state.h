@@ -71,6 +71,10 @@ struct GlobalState {
     WCHAR archiveFolder[MAX_PATH];    // driver: folder of ArchivePath, with backslash
     WCHAR archiveBaseName[MAX_PATH];  // driver: file name without extension
     BOOL PrivateTempFolder;           // driver: destination is this run's ~<program> in %temp%
+    // The job that holds the module and the command's tree, and its
+    // completion port (launcher, GUI thread): null until the module joins it.
+    HANDLE CommandTree;
+    HANDLE CommandTreePort;
 
     LONG CabinetOffset;  // LocateCabinet; next-cabinet notification sets 0
 

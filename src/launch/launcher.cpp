@@ -5,12 +5,13 @@
 
 #include "base/paths.h"
 #include "base/state.h"
+#include "launch/process_tree.h"
 #include "launch/wow64.h"
 
 enum {
     kCommandBufferChars = 1024,
-    kProbesAfterRunning = 200,  // ~2 s for a window after a program that was still running
-    kProbesAfterEnded = 3000,   // ~30 s after a program that had ended at once
+    kProbesAfterRunning = 200,  // ~2 s for a window after a program (or its tree) waited for
+    kProbesAfterEnded = 3000,   // ~30 s after a program that had ended at once, without a tree
 };
 
 // The setup library's install mode: 128, the script's folder is the source,
@@ -134,6 +135,7 @@ static DWORD RunInfScript(WCHAR* path, const WCHAR* workingFolder) {
         PROCESS_INFORMATION process = {};
         if (CreateProcessW(rundll, path, nullptr, nullptr, FALSE, 0, nullptr, workingFolder, &startup, &process)) {
             WaitForSingleObject(process.hProcess, INFINITE);
+            WaitForCommandTree();
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
             result = 0;
@@ -177,11 +179,19 @@ static DWORD RunThroughShell(WCHAR* file, const WCHAR* parameters, const WCHAR* 
     if (!execute.hProcess) return 0;
 
     DWORD exitCode = STILL_ACTIVE;
-    WaitForInputIdle(execute.hProcess, INFINITE);
-    Sleep(100);
+    int probes = kProbesAfterEnded;
+    if (G.CommandTreePort) {
+        // Its own end too: a program the system started for it outside
+        // the job would leave the job empty at once.
+        WaitForSingleObject(execute.hProcess, INFINITE);
+        WaitForCommandTree();
+        probes = kProbesAfterRunning;
+    } else {
+        WaitForInputIdle(execute.hProcess, INFINITE);
+        Sleep(100);
+    }
     BOOL known = GetExitCodeProcess(execute.hProcess, &exitCode);
     if (!known) exitCode = GetLastError();
-    int probes = kProbesAfterEnded;
     if (known && exitCode == STILL_ACTIVE && (waitFlag || G.QuietRun)) {
         while (WaitForSingleObject(execute.hProcess, 0) == WAIT_TIMEOUT) Sleep(100);
         probes = kProbesAfterRunning;
@@ -225,6 +235,7 @@ static DWORD RunSystemProgram(const WCHAR* name, const WCHAR* format, const WCHA
                         &startup, &process))
         return GetLastError();
     WaitForSingleObject(process.hProcess, INFINITE);
+    WaitForCommandTree();
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = GetLastError();
     CloseHandle(process.hProcess);
@@ -305,6 +316,8 @@ DWORD LaunchCommand(const WCHAR* command, const WCHAR* destination, BOOL waitFla
     SplitPath(path, workingFolder, nullptr);
     if (lstrlenW(workingFolder) >= MAX_PATH - 1) return ERROR_FILENAME_EXCED_RANGE;
 
+    // Where the command is waited for, so is everything it starts.
+    if (infScript || waitFlag || G.QuietRun) JoinCommandTree();
     if (infScript) return RunInfScript(path, workingFolder);
     if (G.QuietRun) return RunUnattended(path, parameters, workingFolder, waitFlag);
     return RunThroughShell(path, parameters, workingFolder, waitFlag);

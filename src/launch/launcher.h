@@ -8,7 +8,9 @@ enum { kInstallerNameChars = 128 };
 // command: relative to destination, optionally followed by parameters.
 // destination ends in a backslash. waitFlag (DeleteAfterRun): wait for the
 // program and for an installer window it leaves. An ".inf" command runs
-// through the system's setup library and is always waited for. Shows no
+// through the system's setup library and is always waited for. Whatever is
+// waited for is waited for with every process it starts, where the module
+// can hold them in a job (launch/process_tree.h). Shows no
 // message; failures end it quietly. Unattended (/Q), a program is always
 // waited for (a script through the system's command interpreter, an
 // installer package through the system's installer, without a window) and

@@ -8,8 +8,12 @@
 //   VUV_HELPER_TITLE   show a window with this title while alive
 //   VUV_HELPER_SPAWN   start a copy of itself (without this variable) and
 //                      end at once, as an installer front end does
-// It pumps messages while alive: WaitForInputIdle needs a GUI program that
-// reaches its message loop.
+//   VUV_HELPER_BREAKAWAY  start that copy outside the job it runs in, as an
+//                      installer starts the installed application
+//   VUV_HELPER_SILENT  never look at the message queue, as a silent
+//                      installer does
+// Otherwise it pumps messages while alive: WaitForInputIdle needs a GUI
+// program that reaches its message loop.
 #include <windows.h>
 
 #include "support/helper_io.h"
@@ -25,7 +29,8 @@ static int SpawnCopy() {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    DWORD flags = Env(L"VUV_HELPER_BREAKAWAY").empty() ? 0 : CREATE_BREAKAWAY_FROM_JOB;
+    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process))
         return 2;
     // The copy must be showing its window before the launcher starts
     // looking, as a real front end hands over to its installer.
@@ -61,6 +66,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // Looks at the queue before the first wait: that is what marks the
     // program input-idle for WaitForInputIdle.
     DWORD life = (DWORD)_wtoi(Env(L"VUV_HELPER_LIFE").c_str());
+    if (!Env(L"VUV_HELPER_SILENT").empty()) {
+        Sleep(life);
+        if (!record.empty()) WriteUtf8(record + L".done", L"done\n");
+        return 0;
+    }
     DWORD start = GetTickCount();
     MSG message;
     for (;;) {
