@@ -19,9 +19,10 @@ namespace {
 
 constexpr DWORD RunMs = 180000;  // emulated 32-bit Wine starts each program slowly; a hang is far longer
 // The end of a run after its tree: the short search for an installer
-// window (~3 s) and the clean-up, with room for an emulated machine. The
-// long search (30 s) that a program without a tree gets would not fit.
-constexpr DWORD EndAfterTreeMs = 15000;
+// window (~3 s) and the clean-up, with room for an emulated machine under
+// load. The long search (a 1 s pause and 30 s) that a program without a
+// tree gets would not fit.
+constexpr DWORD EndAfterTreeMs = 25000;
 
 struct TreeCase {
     const char* name;
