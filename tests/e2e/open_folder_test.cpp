@@ -32,9 +32,8 @@ TEST(OpenFolder, AfterACleanRunTheShellShowsTheDestination) {
     EXPECT_EQ(ArchiveFound, run.WaitForEnd());
     EXPECT_EQ(SampleTree, ListTree(destination));
     // The folder window may be the first one of a new prefix, whose file
-    // manager starts slowly under the i386 emulator (seen: over 10 s, and
-    // over 40 s while two suites and two builds shared the machine).
-    EXPECT_TRUE(CloseFolderWindows(L"opened here", 150000)) << "no folder window came";
+    // manager starts slowly under the i386 emulator (seen: over 10 s).
+    EXPECT_TRUE(CloseFolderWindows(L"opened here", 40000)) << "no folder window came";
 }
 
 // A cancelled run, a failed one (the damaged cabinet's box is answered)
