@@ -24,20 +24,6 @@
 #include <vector>
 
 
-static void ListFiles(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& out) {
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(root, relative + name + L"\\", out);
-        else
-            out.push_back(relative + name);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-}
 
 static std::wstring g_shown;
 
@@ -72,7 +58,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     std::wstring root = folder;
     if (!root.empty() && root.back() != L'\\') root += L'\\';
     std::vector<std::wstring> files;
-    ListFiles(root, L"", files);
+    WalkTree(root, L"", [&](const std::wstring& path, const WIN32_FIND_DATAW& data) {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(path);
+    });
     std::sort(files.begin(), files.end());
 
     std::wstring record = Env(L"VUV_SETUP_RECORD");

@@ -31,20 +31,6 @@ struct Found {
     LONGLONG size;
 };
 
-void ListFiles(const std::wstring& root, const std::wstring& relative, std::vector<Found>& out) {
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(root, relative + name + L"\\", out);
-        else
-            out.push_back({relative + name, ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow});
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-}
 
 bool ReadsWhole(const std::wstring& path, LONGLONG size) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -74,7 +60,10 @@ int Install() {
         GetCurrentDirectoryW(MAX_PATH, folder);
         std::wstring root = std::wstring(folder) + L"\\";
         std::vector<Found> files;
-        ListFiles(root, L"", files);
+        WalkTree(root, L"", [&](const std::wstring& path, const WIN32_FIND_DATAW& data) {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files.push_back({path, ((LONGLONG)data.nFileSizeHigh << 32) | data.nFileSizeLow});
+        });
         std::sort(files.begin(), files.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
         std::vector<bool> whole(files.size(), true);
         for (int round = 0; round < kRounds; round++) {

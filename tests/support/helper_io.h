@@ -1,6 +1,7 @@
-// Environment and file output for the small stand-in programs the tests
-// start (setup programs, planted programs). Header only: those programs
-// link nothing of the test library.
+// Environment, file output and the tree walk for the small stand-in
+// programs the tests start (setup programs, planted programs). Header
+// only: those programs link nothing of the test library (which walks
+// trees with it too).
 #pragma once
 
 #include <windows.h>
@@ -23,4 +24,25 @@ inline void WriteUtf8(const std::wstring& path, const std::wstring& text) {
     DWORD written = 0;
     WriteFile(file, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
     CloseHandle(file);
+}
+
+// Calls visit(path, data) for everything below root (which ends with a
+// backslash), a folder (its path ending with a backslash) before what it
+// holds; paths are relative to root.
+template <typename Visit>
+void WalkTree(const std::wstring& root, const std::wstring& relative, Visit visit) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            visit(relative + name + L"\\", data);
+            WalkTree(root, relative + name + L"\\", visit);
+        } else {
+            visit(relative + name, data);
+        }
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
 }

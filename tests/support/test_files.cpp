@@ -1,5 +1,7 @@
 #include "support/test_files.h"
 
+#include "support/helper_io.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -97,28 +99,12 @@ bool FolderExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-static void ListInto(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& out) {
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out.push_back(relative + name + L"\\");
-            ListInto(root, relative + name + L"\\", out);
-        } else {
-            out.push_back(relative + name);
-        }
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-}
 
 std::vector<std::wstring> ListTree(const std::wstring& root) {
     std::wstring base = root;
     if (!base.empty() && base.back() != L'\\') base += L'\\';
     std::vector<std::wstring> out;
-    ListInto(base, L"", out);
+    WalkTree(base, L"", [&](const std::wstring& path, const WIN32_FIND_DATAW&) { out.push_back(path); });
     std::sort(out.begin(), out.end());
     return out;
 }
