@@ -79,15 +79,8 @@ int Install() {
 }
 
 int HandOver(int left) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" " + std::to_wstring(left - 1);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    DWORD flags = Env(L"VUV_TREE_BREAKAWAY").empty() ? 0 : CREATE_BREAKAWAY_FROM_JOB;
-    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process))
-        return 2;
+    PROCESS_INFORMATION process;
+    if (!StartSelf(L" " + std::to_wstring(left - 1), !Env(L"VUV_TREE_BREAKAWAY").empty(), &process)) return 2;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     MSG message;

@@ -23,15 +23,8 @@
 
 static int SpawnCopy() {
     SetEnvironmentVariableW(L"VUV_HELPER_SPAWN", nullptr);
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    DWORD flags = Env(L"VUV_HELPER_BREAKAWAY").empty() ? 0 : CREATE_BREAKAWAY_FROM_JOB;
-    if (!CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process))
-        return 2;
+    PROCESS_INFORMATION process;
+    if (!StartSelf(L"", !Env(L"VUV_HELPER_BREAKAWAY").empty(), &process)) return 2;
     // The copy must be showing its window before the launcher starts
     // looking, as a real front end hands over to its installer.
     WaitForInputIdle(process.hProcess, 10000);

@@ -46,3 +46,16 @@ void WalkTree(const std::wstring& root, const std::wstring& relative, Visit visi
     } while (FindNextFileW(search, &data));
     FindClose(search);
 }
+
+// Starts this program again, with arguments after its quoted path, outside
+// the caller's job when breakaway is asked for. False when it can't start.
+inline bool StartSelf(const std::wstring& arguments, bool breakaway, PROCESS_INFORMATION* process) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\"" + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    *process = {};
+    DWORD flags = breakaway ? CREATE_BREAKAWAY_FROM_JOB : 0;
+    return CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, process);
+}
